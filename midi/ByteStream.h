@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kadrel {
+
+// A growable in-memory byte buffer with a read/write position. A read at the end of the data
+// delivers nothing and leaves the destination unchanged; a write grows the buffer as needed.
+// Files are always read and written whole through it.
+class ByteStream {
+public:
+    ByteStream() = default;
+    explicit ByteStream(std::vector<std::uint8_t> bytes) : data_(std::move(bytes)) {}
+
+    // Copies up to n bytes from the position into dst and advances by the number copied.
+    std::size_t Read(void* dst, std::size_t n);
+
+    // Reads one byte into b; at the end of the data returns false and leaves b as it was.
+    bool ReadByte(std::uint8_t& b) {
+        if (position_ >= data_.size())
+            return false;
+        b = data_[position_++];
+        return true;
+    }
+
+    // Stores n bytes at the position, growing the stream, and advances the position.
+    // Throws Error("Plus de mémoire lors de l'expansion du flux mémoire") when memory runs out.
+    void Write(const void* src, std::size_t n);
+    void WriteByte(std::uint8_t b) {
+        if (position_ < data_.size()) {
+            data_[position_++] = b;
+            return;
+        }
+        Append(b);
+    }
+
+    std::size_t Size() const { return data_.size(); }
+    std::size_t Position() const { return position_; }
+    // Positions beyond the end are allowed; reads there deliver nothing.
+    void Seek(std::size_t position) { position_ = position; }
+    bool AtEnd() const { return position_ >= data_.size(); }
+
+    const std::vector<std::uint8_t>& Bytes() const { return data_; }
+    void Reserve(std::size_t n);
+
+    // Replaces the content with the whole file and sets the position to 0.
+    // Throws Error("Impossible d'ouvrir le fichier <name>") when it cannot be opened.
+    void LoadFromFile(const std::string& fileName);
+
+    // Writes the whole content to the file, replacing it atomically: a temporary file beside it
+    // is written, flushed and renamed over the target, so a failure never leaves a half-written
+    // file in place of the old one. Throws Error("Impossible de créer le fichier <name>") when
+    // the file cannot be created, and Error("Erreur d'écriture du fichier <name>") when writing
+    // fails part-way.
+    void SaveToFile(const std::string& fileName) const;
+
+private:
+    void Append(std::uint8_t b);
+
+    std::vector<std::uint8_t> data_;
+    std::size_t position_ = 0;
+};
+
+} // namespace kadrel

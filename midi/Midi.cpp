@@ -1,0 +1,75 @@
+#include "midi/Midi.h"
+
+#include "midi/ByteStream.h"
+#include "util/Error.h"
+
+#include <cstring>
+
+namespace kadrel {
+
+namespace {
+
+const char* const InvalidFormatText = "Invalid MIDI file format.";
+
+std::uint16_t ReadBigEndian16(ByteStream& stream) {
+    std::uint8_t bytes[2] = {};
+    stream.Read(bytes, 2);
+    return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
+}
+
+void WriteBigEndian16(ByteStream& stream, std::uint16_t value) {
+    const std::uint16_t swapped = SwapBytes16(value);
+    stream.Write(&swapped, 2);
+}
+
+} // namespace
+
+void TMidi::LoadFromFile(const std::string& FileName) {
+    ByteStream stream;
+    stream.LoadFromFile(FileName);
+    LoadFromStream(stream);
+}
+
+void TMidi::LoadFromStream(ByteStream& stream) {
+    char type[4] = {};
+    std::uint8_t length[4] = {};
+    stream.Read(type, 4);
+    stream.Read(length, 4);
+    static const std::uint8_t six[4] = {0, 0, 0, 6};
+    if (std::memcmp(type, "MThd", 4) != 0 || std::memcmp(length, six, 4) != 0)
+        throw Error(InvalidFormatText);
+
+    const std::uint16_t format = ReadBigEndian16(stream);
+    Format = format == 0 ? 0 : format == 2 ? 2 : 1;
+    const std::uint16_t trackCount = ReadBigEndian16(stream);
+    Division = ReadBigEndian16(stream);
+
+    for (std::uint32_t i = 0; i < trackCount; ++i) {
+        Tracks.push_back(std::make_unique<TMidiTrack>());
+        Tracks.back()->LoadFromStream(stream);
+    }
+}
+
+void TMidi::SaveToFile(const std::string& FileName) const {
+    ByteStream stream;
+    SaveToStream(stream);
+    stream.SaveToFile(FileName);
+}
+
+void TMidi::SaveToStream(ByteStream& stream) const {
+    std::size_t total = 14;
+    for (const auto& track : Tracks)
+        total += 8 + std::size_t{track->DataSize()} + 3;
+    stream.Reserve(stream.Position() + total);
+
+    stream.Write("MThd", 4);
+    WriteBigEndian16(stream, 0);
+    WriteBigEndian16(stream, 6);
+    WriteBigEndian16(stream, Format);
+    WriteBigEndian16(stream, static_cast<std::uint16_t>(Tracks.size()));
+    WriteBigEndian16(stream, Division);
+    for (const auto& track : Tracks)
+        track->SaveToStream(stream);
+}
+
+} // namespace kadrel

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Kadrel in build/ and starts the editor.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$(nproc)" --target kadrel
+exec ./build/kadrel "$@"

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Kadrel needs to build, test and run, and only those that
+# are missing. Non-interactive; goes through sudo when not run as root.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ ccache pkg-config
+    # user interface
+    qt6-base-dev libgl-dev fontconfig fonts-dejavu-core
+    # sound: the built-in synthesizer, its General MIDI soundfont, system MIDI ports
+    libfluidsynth-dev timgm6mb-soundfont librtmidi-dev
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev
+    # fuzzing (libFuzzer comes with clang's runtime)
+    clang libclang-rt-dev
+    # the peer measured beside kadrel-disasm in the benchmarks
+    midicsv
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
