@@ -177,8 +177,8 @@ void ByteStream::SaveToFile(const std::string& fileName) const {
         ::umask(mask);
         mode = 0666 & ~mask;
     }
-    const bool written = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), data_.data(), data_.size()) &&
-                         ::fsync(fd.Get()) == 0;
+    const bool written = ::fchmod(fd.Get(), mode) == 0 &&
+                         WriteAll(fd.Get(), data_.data(), data_.size()) && ::fsync(fd.Get()) == 0;
     const bool closed = fd.Close();
     if (!written || !closed) {
         ::unlink(temp.c_str());

@@ -2,6 +2,7 @@
 
 #include "midi/Vlv.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kadrel {
@@ -14,6 +15,11 @@ class TMidiEvent {
 public:
     virtual ~TMidiEvent() = default;
 
+    // Events come and go by the million when a large file is read and freed; they are carved
+    // from shared slabs instead of one heap block each (see MidiEvent.cpp).
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p) noexcept;
+
     // Bytes that the event takes in a track chunk, delta time included (at most 11).
     virtual std::uint8_t Size() const = 0;
     // Writes the whole event: delta time, status (0xFF and the type for a meta event), data.
@@ -22,10 +28,10 @@ public:
     // the field as it was.
     virtual void ReadFromStream(ByteStream& stream) = 0;
 
-    vlv DeltaTime;              // ticks since the previous event of the track
-    std::uint8_t Status = 0;    // 0x80, 0x90 or 0xC0 for a channel event, the type for a meta event
-    bool IsMeta = false;        // written as 0xFF followed by Status
-    std::uint8_t Channel = 0;   // 0..15, the status byte's low nibble; not masked when written
+    vlv DeltaTime;            // ticks since the previous event of the track
+    std::uint8_t Status = 0;  // 0x80, 0x90 or 0xC0 for a channel event, the type for a meta event
+    bool IsMeta = false;      // written as 0xFF followed by Status
+    std::uint8_t Channel = 0; // 0..15, the status byte's low nibble; not masked when written
 
 protected:
     TMidiEvent(std::uint8_t status, bool isMeta) : Status(status), IsMeta(isMeta) {}
@@ -48,7 +54,7 @@ public:
     void WriteToStream(ByteStream& stream) const override;
     void ReadFromStream(ByteStream& stream) override;
 
-    std::uint8_t Note = 0;      // written as stored, 0..127 expected
+    std::uint8_t Note = 0; // written as stored, 0..127 expected
     std::uint8_t Velocity = 0;
 };
 

@@ -29,7 +29,9 @@ ReadResult ReadQuantity(ByteStream& stream, std::array<std::uint8_t, 8>& raw) {
 }
 
 // Number of data bytes that follow the status byte of a kept event.
-std::size_t DataBytes(std::uint8_t kind) { return kind == 0xC0 ? 1 : 2; }
+std::size_t DataBytes(std::uint8_t kind) {
+    return kind == 0xC0 ? 1 : 2;
+}
 
 std::unique_ptr<TMidiEvent> CreateEvent(std::uint8_t kind) {
     switch (kind) {
@@ -61,7 +63,8 @@ void TMidiTrack::LoadFromStream(ByteStream& stream) {
 
     // The chunk length is only a hint for the size of the event list; the events themselves
     // decide where the track ends.
-    const std::uint32_t declared = (std::uint32_t{length[0]} << 24) | (std::uint32_t{length[1]} << 16) |
+    const std::uint32_t declared = (std::uint32_t{length[0]} << 24) |
+                                   (std::uint32_t{length[1]} << 16) |
                                    (std::uint32_t{length[2]} << 8) | length[3];
     const std::size_t remaining = stream.Size() - std::min(stream.Position(), stream.Size());
     Events.reserve(Events.size() + std::min<std::size_t>(declared, remaining) / 4);
@@ -94,7 +97,8 @@ void TMidiTrack::LoadFromStream(ByteStream& stream) {
             vlv delta;
             delta.SetBytes(raw);
             carried += delta.GetValue();
-            const std::size_t skip = std::min<std::size_t>(skipped.GetValue(), stream.Size() - stream.Position());
+            const std::size_t skip =
+                std::min<std::size_t>(skipped.GetValue(), stream.Size() - stream.Position());
             stream.Seek(stream.Position() + skip);
             continue;
         }
@@ -107,7 +111,8 @@ void TMidiTrack::LoadFromStream(ByteStream& stream) {
         event->DeltaTime.SetBytes(raw);
         if (carried != 0) {
             const std::uint64_t total = carried + event->DeltaTime.GetValue();
-            event->DeltaTime.SetValue(static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0xFFFFFFFFu)));
+            event->DeltaTime.SetValue(
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(total, 0xFFFFFFFFu)));
             carried = 0;
         }
         event->Channel = static_cast<std::uint8_t>(status & 0x0F);

@@ -67,8 +67,8 @@ void vlv::WriteToStream(ByteStream& stream) const {
 }
 
 std::uint32_t SwapBytes32(std::uint32_t value) {
-    return ((value & 0x000000FFu) << 24) | ((value & 0x0000FF00u) << 8) | ((value & 0x00FF0000u) >> 8) |
-           ((value & 0xFF000000u) >> 24);
+    return ((value & 0x000000FFu) << 24) | ((value & 0x0000FF00u) << 8) |
+           ((value & 0x00FF0000u) >> 8) | ((value & 0xFF000000u) >> 24);
 }
 
 std::uint16_t SwapBytes16(std::uint16_t value) {

@@ -18,7 +18,8 @@ class SteadyClock final : public Clock {
 public:
     std::uint32_t NowMs() const override {
         const auto since = std::chrono::steady_clock::now().time_since_epoch();
-        return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+        return static_cast<std::uint32_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
     }
 };
 

@@ -16,7 +16,9 @@ std::int32_t FirstOccurrence(const std::string& s, const std::string& t) {
     return p == std::string::npos ? 0 : static_cast<std::int32_t>(p) + 1;
 }
 
-std::int32_t Length(const std::string& s) { return static_cast<std::int32_t>(s.size()); }
+std::int32_t Length(const std::string& s) {
+    return static_cast<std::int32_t>(s.size());
+}
 
 // Drops the first word and the blanks after it.
 std::string DropFirstWord(const std::string& t) {
@@ -101,7 +103,8 @@ std::string ProgramFolder() {
 
 long double IntegerPower(long double Base, std::int32_t Exponent) {
     // |INT32_MIN| does not fit an int32, so the magnitude is taken in 64 bits.
-    std::uint64_t e = Exponent < 0 ? std::uint64_t(-std::int64_t{Exponent}) : std::uint64_t(Exponent);
+    std::uint64_t e =
+        Exponent < 0 ? std::uint64_t(-std::int64_t{Exponent}) : std::uint64_t(Exponent);
     long double result = 1.0L;
     long double x = Base;
     while (e != 0) {
