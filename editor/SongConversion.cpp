@@ -1,0 +1,132 @@
+#include "editor/SongConversion.h"
+
+#include "editor/Instruments.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace kadrel {
+
+namespace {
+
+constexpr std::int64_t MaxTick = std::numeric_limits<std::int32_t>::max();
+
+// One note-on or note-off of a track, in the order the file must hold them.
+struct NotePoint {
+    std::int64_t tick;
+    const TMidiNote* note;
+    bool on;
+};
+
+} // namespace
+
+void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
+                const ChangePatchSender& changePatch) {
+    const std::size_t firstRow = rows.size();
+    for (std::size_t t = 0; t < midi.Tracks.size(); ++t) {
+        const std::string number = std::to_string(rows.size());
+        rows.push_back({number, "", std::to_string(t), InstrumentText(0)});
+    }
+
+    // The last note of each number, so that a note-off finds it at once instead of searching
+    // the whole list backwards.
+    std::array<TMidiNote*, 256> lastOfNumber{};
+    for (const auto& note : notes)
+        lastOfNumber[note->NoteNum] = note.get();
+
+    for (std::size_t t = 0; t < midi.Tracks.size(); ++t) {
+        TrackRowTexts& row = rows[firstRow + t];
+        // Times are summed wide and kept to the positions a note can hold, so that a file with
+        // very long delta times does not wrap its notes round to negative positions.
+        std::int64_t time = 0;
+        for (const auto& event : midi.Tracks[t]->Events) {
+            time = std::min(time + event->DeltaTime.GetValue(), MaxTick);
+            if (event->IsMeta)
+                continue;
+            row.Channel = std::to_string(event->Channel);
+            if (const auto* on = dynamic_cast<const TMidiNoteONEvent*>(event.get())) {
+                auto note = std::make_unique<TMidiNote>();
+                note->NoteNum = on->Note;
+                note->Pos = static_cast<std::int32_t>(time);
+                note->Len = 16;
+                note->Channel = on->Channel;
+                note->Track = static_cast<std::uint16_t>(t);
+                lastOfNumber[note->NoteNum] = note.get();
+                notes.push_back(std::move(note));
+            } else if (const auto* off = dynamic_cast<const TMidiNoteOFFEvent*>(event.get())) {
+                TMidiNote* note = lastOfNumber[off->Note];
+                if (note == nullptr)
+                    continue;
+                const std::int64_t len = time - note->Pos;
+                note->Len = len <= 0 ? 1 : static_cast<std::int32_t>(len);
+            } else if (const auto* patch =
+                           dynamic_cast<const TMidiChangePatchEvent*>(event.get())) {
+                if (patch->Patch >= InstrumentCount)
+                    continue;
+                row.Instrument = InstrumentText(patch->Patch);
+                if (changePatch)
+                    changePatch(patch->Channel, patch->Patch);
+            }
+        }
+    }
+}
+
+TMidi ExportSong(const NoteList& notes, const TrackRows& rows) {
+    TMidi midi;
+    midi.Format = 1;
+    midi.Division = 16;
+
+    // The notes of each track, in list order: one pass over the song instead of one per row.
+    std::vector<std::vector<const TMidiNote*>> byTrack(rows.size());
+    for (const auto& note : notes)
+        if (note->Track < rows.size())
+            byTrack[note->Track].push_back(note.get());
+
+    std::vector<NotePoint> points;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        auto track = std::make_unique<TMidiTrack>();
+        auto patch = std::make_unique<TMidiChangePatchEvent>();
+        patch->Channel = static_cast<std::uint8_t>(DecimalValue(rows[i].Channel) & 0x0F);
+        patch->Patch = static_cast<std::uint8_t>(ProgramOfInstrument(rows[i].Instrument));
+        track->Events.push_back(std::move(patch));
+
+        // Each note gives its off then its on; a stable sort by tick then keeps, within a tick,
+        // the list order and a note's off before its on. Positions before 0 are not part of
+        // the song and are not written.
+        points.clear();
+        for (const TMidiNote* note : byTrack[i]) {
+            const std::int64_t end = std::int64_t{note->Pos} + note->Len;
+            if (end >= 0)
+                points.push_back({end, note, false});
+            if (note->Pos >= 0)
+                points.push_back({note->Pos, note, true});
+        }
+        std::stable_sort(points.begin(), points.end(),
+                         [](const NotePoint& a, const NotePoint& b) { return a.tick < b.tick; });
+
+        track->Events.reserve(points.size() + 1);
+        std::int64_t last = 0;
+        for (const NotePoint& point : points) {
+            std::unique_ptr<TMidiEvent> event;
+            if (point.on) {
+                auto on = std::make_unique<TMidiNoteONEvent>();
+                on->Note = point.note->NoteNum;
+                on->Velocity = 127;
+                event = std::move(on);
+            } else {
+                auto off = std::make_unique<TMidiNoteOFFEvent>();
+                off->Note = point.note->NoteNum;
+                event = std::move(off);
+            }
+            event->Channel = point.note->Channel;
+            event->DeltaTime.SetValue(static_cast<std::uint32_t>(point.tick - last));
+            last = point.tick;
+            track->Events.push_back(std::move(event));
+        }
+        midi.Tracks.push_back(std::move(track));
+    }
+    return midi;
+}
+
+} // namespace kadrel

@@ -1,0 +1,297 @@
+#include "core/Bytes.h"
+#include "editor/Instruments.h"
+#include "editor/SongConversion.h"
+#include "util/Error.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace kadrel {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Hex;
+using test::Tag;
+using ::testing::ElementsAre;
+
+std::unique_ptr<TMidiNote> Note(int num, int pos, int len, int channel = 0, int track = 0) {
+    auto n = std::make_unique<TMidiNote>();
+    n->NoteNum = static_cast<std::uint8_t>(num);
+    n->Pos = pos;
+    n->Len = len;
+    n->Channel = static_cast<std::uint8_t>(channel);
+    n->Track = static_cast<std::uint16_t>(track);
+    return n;
+}
+
+NoteList Notes(std::vector<std::unique_ptr<TMidiNote>>&& list) {
+    return std::move(list);
+}
+
+NoteList MakeNotes(std::initializer_list<std::array<int, 5>> specs) {
+    NoteList list;
+    for (const auto& s : specs)
+        list.push_back(Note(s[0], s[1], s[2], s[3], s[4]));
+    return list;
+}
+
+TrackRowTexts Row(int number, const std::string& channel,
+                  const std::string& instrument = "000 - Piano 1") {
+    return {std::to_string(number), "", channel, instrument};
+}
+
+Bytes Saved(const TMidi& midi) {
+    ByteStream stream;
+    midi.SaveToStream(stream);
+    return stream.Bytes();
+}
+
+// Track chunk bytes after "MTrk" and the length, as hex, without the final end of track.
+std::string TrackEvents(const TMidi& midi, std::size_t t) {
+    ByteStream stream;
+    midi.Tracks.at(t)->SaveToStream(stream);
+    const auto& b = stream.Bytes();
+    return Hex(Bytes(b.begin() + 8, b.end() - 4));
+}
+
+TEST(SongExport, OneNoteSongIsByteExact) {
+    const NoteList notes = MakeNotes({{60, 0, 16, 0, 0}});
+    const TMidi midi = ExportSong(notes, {Row(0, "0")});
+    EXPECT_EQ(Hex(Saved(midi)),
+              "4D 54 68 64 00 00 00 06 00 01 00 01 00 10 "
+              "4D 54 72 6B 00 00 00 0F 00 C0 00 00 90 3C 7F 10 80 3C 00 00 FF 2F 00");
+}
+
+TEST(SongExport, NoRowsGivesAFormat1HeaderWithoutTracks) {
+    const NoteList notes = MakeNotes({{60, 0, 16, 0, 0}});
+    EXPECT_EQ(Hex(Saved(ExportSong(notes, {}))), "4D 54 68 64 00 00 00 06 00 01 00 00 00 10");
+}
+
+TEST(SongExport, TrackOrdering) {
+    struct Case {
+        const char* what;
+        NoteList notes;
+        std::string events;
+    };
+    Case cases[] = {
+        {"row without notes", MakeNotes({}), "00 C3 05"},
+        {"earlier note ends where the later starts: off first",
+         MakeNotes({{60, 0, 16, 0, 0}, {62, 16, 16, 0, 0}}),
+         "00 C3 05 00 90 3C 7F 10 80 3C 00 00 90 3E 7F 10 80 3E 00"},
+        {"later note ends where the earlier starts: its off comes after the other's on",
+         MakeNotes({{62, 16, 16, 0, 0}, {60, 0, 16, 0, 0}}),
+         "00 C3 05 00 90 3C 7F 10 90 3E 7F 00 80 3C 00 10 80 3E 00"},
+        {"length 0: off before on in the same tick", MakeNotes({{64, 8, 0, 0, 0}}),
+         "00 C3 05 08 80 40 00 00 90 40 7F"},
+        {"same tick, list order", MakeNotes({{67, 4, 4, 1, 0}, {65, 4, 4, 2, 0}}),
+         "00 C3 05 04 91 43 7F 00 92 41 7F 04 81 43 00 00 82 41 00"},
+        {"notes keep their own channel and other tracks' notes stay out",
+         MakeNotes({{60, 0, 1, 9, 0}, {61, 0, 1, 0, 1}}), "00 C3 05 00 99 3C 7F 01 89 3C 00"},
+        {"a note near the end of time", MakeNotes({{60, 0x7FFFFFF0, 15, 0, 0}}),
+         "00 C3 05 87 FF FF FF 70 90 3C 7F 0F 80 3C 00"},
+    };
+    for (auto& c : cases) {
+        const TMidi midi = ExportSong(c.notes, {Row(0, "3", "005 - E.Piano 2"), Row(1, "0")});
+        EXPECT_EQ(TrackEvents(midi, 0), c.events) << c.what;
+    }
+}
+
+TEST(SongExport, ProgramAndChannelOfTheRow) {
+    struct Case {
+        std::string channel, instrument;
+        std::string patch;
+    };
+    const Case cases[] = {
+        {"0", "000 - Piano 1", "00 C0 00"},
+        {"9", "127 - Gunshot", "00 C9 7F"},
+        {"15", "008 - Celesta ", "00 CF 08"},
+        // rows made from files with more than 16 tracks: the program change goes to the
+        // number modulo 16, never past the channels a file can hold
+        {"16", "001 - Piano 2", "00 C0 01"},
+        {"17", "001 - Piano 2", "00 C1 01"},
+    };
+    for (const auto& c : cases) {
+        const NoteList notes = MakeNotes({{60, 0, 1, 4, 0}});
+        const TMidi midi = ExportSong(notes, {Row(0, c.channel, c.instrument)});
+        EXPECT_EQ(TrackEvents(midi, 0), c.patch + " 00 94 3C 7F 01 84 3C 00") << c.channel;
+    }
+}
+
+TEST(SongExport, ABadChannelTextIsAnError) {
+    const NoteList notes;
+    EXPECT_THROW(ExportSong(notes, {Row(0, "x")}), Error);
+}
+
+TEST(InstrumentTexts, AreNumberedOnThreeDigits) {
+    EXPECT_EQ(InstrumentText(0), "000 - Piano 1");
+    EXPECT_EQ(InstrumentText(8), "008 - Celesta ");
+    EXPECT_EQ(InstrumentText(57), "057 - Trumbone");
+    EXPECT_EQ(InstrumentText(87), "087 - Bass & Lead");
+    EXPECT_EQ(InstrumentText(127), "127 - Gunshot");
+    for (int k = 0; k < InstrumentCount; ++k)
+        EXPECT_EQ(ProgramOfInstrument(InstrumentText(k)), k);
+}
+
+// --- import ---
+
+struct Imported {
+    TrackRows rows;
+    NoteList notes;
+    std::vector<std::string> sent;
+};
+
+Imported Import(const Bytes& file) {
+    ByteStream stream(file);
+    TMidi midi;
+    midi.LoadFromStream(stream);
+    Imported out;
+    ImportSong(midi, out.rows, out.notes, [&](std::uint8_t ch, std::uint8_t p) {
+        out.sent.push_back(std::to_string(ch) + ":" + std::to_string(p));
+    });
+    return out;
+}
+
+Bytes File(std::initializer_list<Bytes> trackEvents) {
+    Bytes file =
+        Cat({Tag("MThd"),
+             {0, 0, 0, 6, 0, 1, 0, static_cast<std::uint8_t>(trackEvents.size()), 0, 0x10}});
+    for (const auto& events : trackEvents) {
+        const Bytes withEnd = Cat({events, {0x00, 0xFF, 0x2F, 0x00}});
+        file =
+            Cat({file, Tag("MTrk"), {0, 0, 0, static_cast<std::uint8_t>(withEnd.size())}, withEnd});
+    }
+    return file;
+}
+
+std::vector<std::string> Describe(const NoteList& notes) {
+    std::vector<std::string> out;
+    for (const auto& n : notes)
+        out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" +
+                      std::to_string(n->Len) + " c" + std::to_string(n->Channel) + " t" +
+                      std::to_string(n->Track));
+    return out;
+}
+
+TEST(SongImport, FileWithoutTracks) {
+    const Imported song = Import(File({}));
+    EXPECT_TRUE(song.rows.empty());
+    EXPECT_TRUE(song.notes.empty());
+}
+
+TEST(SongImport, NoteOnOfVelocity0IsAFurtherNote) {
+    const Imported song =
+        Import(File({{0x00, 0x90, 60, 100, 0x08, 0x90, 60, 0x00, 0x08, 0x90, 62, 0}}));
+    EXPECT_THAT(Describe(song.notes),
+                ElementsAre("60@0+16 c0 t0", "60@8+16 c0 t0", "62@16+16 c0 t0"));
+}
+
+TEST(SongImport, OverlappingNotesOfOneNumberBothEndTheLaterOne) {
+    const Imported song = Import(File(
+        {{0x00, 0x90, 60, 100, 0x08, 0x90, 60, 100, 0x08, 0x80, 60, 0x40, 0x08, 0x80, 60, 0x40}}));
+    EXPECT_THAT(Describe(song.notes), ElementsAre("60@0+16 c0 t0", "60@8+16 c0 t0"));
+}
+
+TEST(SongImport, NoteOffInTheSameTickGivesLength1) {
+    const Imported song = Import(File({{0x05, 0x93, 60, 100, 0x00, 0x83, 60, 0}}));
+    EXPECT_THAT(Describe(song.notes), ElementsAre("60@5+1 c3 t0"));
+}
+
+TEST(SongImport, NoteOffInAnotherTrackEndsTheLastNoteOfItsNumber) {
+    const Imported song = Import(File({{0x00, 0x90, 60, 100}, {0x20, 0x81, 60, 0}}));
+    EXPECT_THAT(Describe(song.notes), ElementsAre("60@0+32 c0 t0"));
+    EXPECT_EQ(song.rows[1].Channel, "1");
+}
+
+TEST(SongImport, NoteOffWithoutANoteIsPassedOver) {
+    const Imported song =
+        Import(File({{0x00, 0x80, 61, 0, 0x04, 0x90, 60, 100, 0x04, 0x80, 60, 0}}));
+    EXPECT_THAT(Describe(song.notes), ElementsAre("60@4+4 c0 t0"));
+}
+
+TEST(SongImport, RowsTakeTheLastChannelAndTheProgram) {
+    const Imported song = Import(File({
+        {0x00, 0xC2, 0x05, 0x00, 0x92, 60, 100},
+        {},
+        {0x00, 0xC9, 0x00, 0x00, 0x97, 40, 1},
+        {0x00, 0xC4, 0x90}, // program 144 has no text: the row keeps its own, nothing is sent
+    }));
+    ASSERT_EQ(song.rows.size(), 4u);
+    const auto texts = [](const TrackRowTexts& r) {
+        return r.Caption + "|" + r.Name + "|" + r.Channel + "|" + r.Instrument;
+    };
+    EXPECT_EQ(texts(song.rows[0]), "0||2|005 - E.Piano 2");
+    EXPECT_EQ(texts(song.rows[1]), "1||1|000 - Piano 1");
+    EXPECT_EQ(texts(song.rows[2]), "2||7|000 - Piano 1");
+    EXPECT_EQ(texts(song.rows[3]), "3||4|000 - Piano 1");
+    EXPECT_THAT(song.sent, ElementsAre("2:5", "9:0"));
+}
+
+TEST(SongImport, AFailingProgramChangeStopsTheImportAndKeepsWhatWasMade) {
+    ByteStream stream(
+        File({{0x00, 0x90, 60, 1, 0x00, 0xC0, 0x03, 0x00, 0x90, 62, 1}, {0x00, 0x90, 64, 1}}));
+    TMidi midi;
+    midi.LoadFromStream(stream);
+    TrackRows rows;
+    NoteList notes;
+    EXPECT_THROW(
+        ImportSong(midi, rows, notes, [](std::uint8_t, std::uint8_t) { throw Error("refused"); }),
+        Error);
+    EXPECT_EQ(rows.size(), 2u) << "the rows are made before the events";
+    EXPECT_EQ(rows[0].Instrument, "003 - Honky Tonk");
+    EXPECT_THAT(Describe(notes), ElementsAre("60@0+16 c0 t0"));
+}
+
+TEST(SongImport, TimesBeyondTheLastPositionStayThere) {
+    // two delta times of 2^32 - 1: the note must not wrap round to a negative position
+    const Imported song = Import(File(
+        {{0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0xC0, 0x00, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 1}}));
+    EXPECT_THAT(Describe(song.notes), ElementsAre("60@2147483647+16 c0 t0"));
+}
+
+TEST(SongRoundTrip, ASavedSongOpensWithTheSameNotes) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 200; ++round) {
+        TrackRows rows;
+        const int tracks = 1 + static_cast<int>(random() % 5);
+        for (int t = 0; t < tracks; ++t)
+            rows.push_back({std::to_string(t), "", std::to_string(t),
+                            InstrumentText(static_cast<int>(random() % 128))});
+        // Notes of one number within a track never overlap or touch, so each note-off ends its own.
+        NoteList notes;
+        std::vector<std::int32_t> freeFrom(tracks * 128, 0);
+        for (int i = 0; i < 60; ++i) {
+            const int t = static_cast<int>(random() % tracks);
+            const int num = static_cast<int>(random() % 128);
+            auto& from = freeFrom[t * 128 + num];
+            const std::int32_t pos = from + static_cast<std::int32_t>(random() % 50);
+            const std::int32_t len = 1 + static_cast<std::int32_t>(random() % 40);
+            from = pos + len + 1;
+            notes.push_back(Note(num, pos, len, t, t));
+        }
+        const TMidi midi = ExportSong(notes, rows);
+        Imported back = Import(Saved(midi));
+        ASSERT_EQ(back.rows.size(), rows.size());
+        for (int t = 0; t < tracks; ++t) {
+            EXPECT_EQ(back.rows[t].Instrument, rows[t].Instrument);
+            EXPECT_EQ(back.rows[t].Channel, rows[t].Channel);
+        }
+        // Same notes; the import lists them track by track, in time order.
+        auto key = [](const TMidiNote* n) {
+            return std::tuple(n->Track, n->Pos, n->NoteNum, n->Len, n->Channel);
+        };
+        std::vector<std::tuple<int, int, int, int, int>> expected, actual;
+        for (const auto& n : notes)
+            expected.push_back(key(n.get()));
+        for (const auto& n : back.notes)
+            actual.push_back(key(n.get()));
+        std::sort(expected.begin(), expected.end());
+        std::sort(actual.begin(), actual.end());
+        ASSERT_EQ(actual, expected) << "round " << round;
+    }
+}
+
+} // namespace
+} // namespace kadrel
