@@ -1,13 +1,24 @@
-#include <QApplication>
-#include <QMainWindow>
-#include <QMenuBar>
+#include "editor/ErrorBoxApplication.h"
+#include "editor/MainWindow.h"
+#include "editor/TrackInfo.h"
+#include "editor/UserDialogs.h"
+#include "midi/MidiOutService.h"
+
+#ifdef KADREL_HAVE_DEVICES
+#include "midi/devices/SystemMidiOut.h"
+#endif
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle("Kadrel");
-    window.menuBar()->setNativeMenuBar(false);
-    window.resize(871, 444);
-    window.show();
+    kadrel::QtUserDialogs dialogs;
+    kadrel::ErrorBoxApplication app(argc, argv, dialogs);
+#ifdef KADREL_HAVE_DEVICES
+    // Device 0 is the built-in synthesizer; the system's MIDI ports follow it.
+    kadrel::SystemMidiOut devices;
+    kadrel::ScopedDefaultMidiOutService useDevices(devices);
+#endif
+    kadrel::TMain window(dialogs);
+    kadrel::TTrackInfo trackInfo(&window);
+    window.SetTrackInfo(&trackInfo);
+    window.showMaximized();
     return app.exec();
 }

@@ -1,0 +1,153 @@
+#include "disasm/Disassembler.h"
+#include "editor/MainWindow.h"
+#include "editor/SongConversion.h"
+#include "editor/UserDialogs.h"
+#include "midi/Midi.h"
+#include "util/TextUtils.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+
+namespace kadrel {
+
+namespace {
+
+// Shows the busy cursor while a file is read or written.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+QString StartFolder() { return QString::fromStdString(ProgramFolder()); }
+
+} // namespace
+
+QString TMain::FileNameText() const { return QString::fromStdString(FileName); }
+
+bool TMain::OfferToSave() {
+    if (!Modified)
+        return true;
+    const auto answer = Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
+                            QStringLiteral("Voulez-vous enregistrer les modifications?"),
+                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::Yes)
+        EnregistrerClick();
+    return true;
+}
+
+void TMain::ClearSong() {
+    Partition->ClearNotes();
+    DraggedNote = nullptr;
+    Notes.clear();
+    const QSignalBlocker quiet(TrackList);
+    TrackList->clear();
+}
+
+void TMain::NouveauClick() {
+    if (!OfferToSave())
+        return;
+    Modified = false;
+    FileName.clear();
+    ClearSong();
+}
+
+void TMain::OuvrirClick() {
+    if (!OfferToSave())
+        return;
+    const QString chosen = dialogs_.OpenFileName(this, StartFolder());
+    if (chosen.isEmpty())
+        return;
+    Modified = false;
+    NouveauClick();
+    FileName = chosen.toStdString();
+
+    TMidi midi;
+    bool loaded = true;
+    {
+        BusyCursor busy;
+        try {
+            midi.LoadFromFile(FileName);
+        } catch (const std::exception&) {
+            loaded = false;
+        }
+    }
+    if (!loaded) {
+        Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
+            QStringLiteral("Le fichier n'a pas pu être lu. Le format n'est pas reconnu."), QMessageBox::Ok);
+        return;
+    }
+
+    TrackRows rows;
+    {
+        BusyCursor busy;
+        // A refused program change ends the import where it stands; the rows and notes made so
+        // far stay, so the rows are shown whatever happens.
+        auto showRows = [&] {
+            for (const auto& row : rows)
+                AppendRow(row);
+        };
+        try {
+            ImportSong(midi, rows, Notes, [this](std::uint8_t channel, std::uint8_t program) {
+                SendChangePatch(channel, program);
+            });
+        } catch (...) {
+            showRows();
+            throw;
+        }
+        showRows();
+        if (RowCount() > 0)
+            SelectRow(0);
+        TrackListClick();
+    }
+    TrackList->setFocus();
+}
+
+void TMain::EnregistrerClick() {
+    if (FileName.empty()) {
+        SaveAsClick();
+        return;
+    }
+    TrackRows rows;
+    for (int i = 0; i < RowCount(); ++i)
+        rows.push_back(Row(i));
+    {
+        BusyCursor busy;
+        ExportSong(Notes, rows).SaveToFile(FileName);
+    }
+    Modified = false;
+}
+
+void TMain::SaveAsClick() {
+    const QString chosen = dialogs_.SaveFileName(this, StartFolder());
+    if (chosen.isEmpty())
+        return;
+    // The save dialog does not ask before replacing a file; Kadrel does.
+    if (QFileInfo::exists(chosen) &&
+        Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
+            QStringLiteral("Le fichier %1 existe déjà. Voulez-vous le remplacer?").arg(chosen),
+            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    FileName = chosen.toStdString();
+    EnregistrerClick();
+}
+
+void TMain::DeasmClick() {
+    const QString chosen = dialogs_.OpenFileName(this, StartFolder());
+    if (chosen.isEmpty())
+        return;
+    const std::string listing = chosen.toStdString() + ".txt";
+    {
+        BusyCursor busy;
+        Disassemble(chosen.toStdString(), listing);
+    }
+    dialogs_.OpenDocument(QString::fromStdString(listing));
+}
+
+} // namespace kadrel

@@ -1,0 +1,457 @@
+#include "editor/MainWindow.h"
+
+#include "editor/ButtonPictures.h"
+#include "editor/TrackInfo.h"
+#include "editor/UserDialogs.h"
+#include "midi/MidiOutput.h"
+#include "midi/Vlv.h"
+#include "util/Error.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <unordered_set>
+
+namespace kadrel {
+
+namespace {
+
+// Virtual key codes that the keyboard handler knows.
+constexpr int KeyDelete = 46;
+constexpr int KeyKeypadPlus = 107;
+constexpr int KeyKeypadMinus = 109;
+
+// The keyboard handler's view of a key: Delete, and + and - of the numeric keypad only.
+int VirtualKey(const QKeyEvent& event) {
+    const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    switch (event.key()) {
+    case Qt::Key_Delete:
+        return KeyDelete;
+    case Qt::Key_Plus:
+        return keypad ? KeyKeypadPlus : 0;
+    case Qt::Key_Minus:
+        return keypad ? KeyKeypadMinus : 0;
+    default:
+        return 0;
+    }
+}
+
+QToolButton* FlatButton(QWidget* parent, int left, const char* hint, Picture picture) {
+    auto* button = new QToolButton(parent);
+    button->setGeometry(left, 2, 23, 22);
+    button->setAutoRaise(true);
+    button->setIconSize(QSize(16, 16));
+    button->setIcon(ButtonPicture(picture));
+    if (hint != nullptr)
+        button->setToolTip(QString::fromUtf8(hint));
+    // Flat buttons never take the keyboard focus, so the window's keys keep working.
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QFrame* Panel(QWidget* parent, const QRect& geometry) {
+    auto* panel = new QFrame(parent);
+    panel->setGeometry(geometry);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    return panel;
+}
+
+} // namespace
+
+PlaybackClock& TMain::DefaultClock() {
+    static RealPlaybackClock clock;
+    return clock;
+}
+
+TMain::TMain(UserDialogs& dialogs, MidiOutService& service, PlaybackClock& clock, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), service_(service), clock_(clock) {
+    setWindowTitle(QStringLiteral("Kadrel"));
+    BuildLayout();
+    BuildMenu();
+    // The model reports an inconsistent quantity through a plain box with one OK button.
+    SetWeirdThingNotifier([this](const std::string& text) {
+        dialogs_.Message(this, QMessageBox::NoIcon, QStringLiteral("Kadrel"), QString::fromStdString(text),
+                         QMessageBox::Ok);
+    });
+    FormCreate();
+}
+
+TMain::~TMain() {
+    SetWeirdThingNotifier(nullptr);
+    // The score's notes refer to the song's, so the score is emptied first.
+    if (Partition != nullptr)
+        Partition->ClearNotes();
+    Notes.clear();
+}
+
+void TMain::BuildLayout() {
+    client_ = new QWidget(this);
+    setCentralWidget(client_);
+    // The design's client area; FormCreate fits the kept edges to whatever size it really gets.
+    client_->setMinimumSize(0, 0);
+    resize(865, 398);
+
+    Partition = new TPartition(client_);
+    Partition->setGeometry(8, 8, 849, 112);
+    Partition->SetInterWidth(8);
+    Partition->SetSmallestWidth(2);
+    Partition->SetLargePosLen(16);
+    Partition->SetCursorPos(0);
+    Partition->SetMesureLen(64);
+    Partition->SetVertGridLen(16);
+    Partition->SetFirstMesure(0);
+    Partition->setFocusPolicy(Qt::NoFocus);
+    Partition->OnExtMouseDown = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift, std::int32_t x,
+                                       std::int32_t y, std::int32_t pos, std::int32_t largePos,
+                                       std::uint8_t noteNum, TPartitionNote* note) {
+        RunHandler([&] { PartitionExtMouseDown(sender, button, shift, x, y, pos, largePos, noteNum, note); });
+    };
+    Partition->OnExtMouseMove = [this](TPartition* sender, TShiftState shift, std::int32_t x, std::int32_t y,
+                                       std::int32_t pos, std::int32_t largePos, std::uint8_t noteNum,
+                                       TPartitionNote* note) {
+        RunHandler([&] { PartitionExtMouseMove(sender, shift, x, y, pos, largePos, noteNum, note); });
+    };
+    Partition->OnExtMouseUp = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift, std::int32_t x,
+                                     std::int32_t y, std::int32_t pos, std::int32_t largePos, std::uint8_t noteNum,
+                                     TPartitionNote* note) {
+        RunHandler([&] { PartitionExtMouseUp(sender, button, shift, x, y, pos, largePos, noteNum, note); });
+    };
+
+    client_->installEventFilter(this);
+
+    TrackList = new QTreeWidget(client_);
+    TrackList->setGeometry(8, 160, 849, 230);
+    TrackList->setColumnCount(4);
+    TrackList->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Nom du track"), QStringLiteral("Canal"),
+                                QStringLiteral("Instrument")});
+    TrackList->setRootIsDecorated(false);
+    TrackList->setItemsExpandable(false);
+    TrackList->setUniformRowHeights(true);
+    TrackList->setSelectionMode(QAbstractItemView::SingleSelection);
+    TrackList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TrackList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TrackList->setAllColumnsShowFocus(true);
+    TrackList->setColumnWidth(0, 25);
+    TrackList->setColumnWidth(1, 200);
+    TrackList->setColumnWidth(3, 200);
+    TrackList->headerItem()->setTextAlignment(2, Qt::AlignCenter);
+    TrackList->header()->setStretchLastSection(false);
+    connect(TrackList, &QTreeWidget::itemSelectionChanged, this, [this] { RunHandler([this] { TrackListClick(); }); });
+
+    AddTrack = new QPushButton(QStringLiteral("Ajouter"), client_);
+    AddTrack->setGeometry(8, 128, 75, 25);
+    ModTrack = new QPushButton(QStringLiteral("Modifier"), client_);
+    ModTrack->setGeometry(88, 128, 75, 25);
+    ModTrack->setEnabled(false);
+    DelTrack = new QPushButton(QStringLiteral("Supprimer"), client_);
+    DelTrack->setGeometry(168, 128, 75, 25);
+    DelTrack->setEnabled(false);
+    connect(AddTrack, &QPushButton::clicked, this, [this] { RunHandler([this] { AddTrackClick(); }); });
+    connect(ModTrack, &QPushButton::clicked, this, [this] { RunHandler([this] { ModTrackClick(); }); });
+    connect(DelTrack, &QPushButton::clicked, this, [this] { RunHandler([this] { DelTrackClick(); }); });
+
+    BuildPlayPanel();
+    BuildEditModePanel();
+
+    TimerNoteOFF = new QTimer(this);
+    TimerNoteOFF->setInterval(250);
+    connect(TimerNoteOFF, &QTimer::timeout, this, [this] { RunHandler([this] { TimerNoteOFFTimer(); }); });
+
+    for (QWidget* w : {static_cast<QWidget*>(TrackList), static_cast<QWidget*>(AddTrack),
+                       static_cast<QWidget*>(ModTrack), static_cast<QWidget*>(DelTrack)})
+        w->installEventFilter(this);
+    setTabOrder(TrackList, AddTrack);
+    setTabOrder(AddTrack, ModTrack);
+    setTabOrder(ModTrack, DelTrack);
+}
+
+void TMain::BuildPlayPanel() {
+    PanelPlay = Panel(client_, QRect(256, 128, 234, 25));
+    BackBegin = FlatButton(PanelPlay, 2, "Début", Picture::BackBegin);
+    Back2 = FlatButton(PanelPlay, 26, "Arrière rapide", Picture::Back2);
+    Back1 = FlatButton(PanelPlay, 50, "Arrière", Picture::Back1);
+    Play = FlatButton(PanelPlay, 82, "Jouer", Picture::Play);
+    StopPlay = FlatButton(PanelPlay, 106, "Arrêt", Picture::StopPlay);
+    PausePlay = FlatButton(PanelPlay, 130, "Pause", Picture::PausePlay);
+    PausePlay->setEnabled(false);
+    Forw1 = FlatButton(PanelPlay, 162, "Avancer", Picture::Forw1);
+    Forw2 = FlatButton(PanelPlay, 186, "Avance rapide", Picture::Forw2);
+    ForwEnd = FlatButton(PanelPlay, 210, "Aller à la fin", Picture::ForwEnd);
+
+    auto click = [this](QToolButton* button, void (TMain::*handler)()) {
+        connect(button, &QToolButton::clicked, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+    };
+    auto press = [this](QToolButton* button, void (TMain::*handler)()) {
+        connect(button, &QToolButton::pressed, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+    };
+    auto release = [this](QToolButton* button) {
+        connect(button, &QToolButton::released, this, [this] { RunHandler([this] { SpeedMouseUp(); }); });
+    };
+    click(BackBegin, &TMain::BackBeginClick);
+    release(BackBegin);
+    press(Back2, &TMain::Back2MouseDown);
+    release(Back2);
+    press(Back1, &TMain::Back1MouseDown);
+    release(Back1);
+    click(Play, &TMain::PlayClick);
+    click(StopPlay, &TMain::StopPlayClick);
+    click(PausePlay, &TMain::PausePlayClick);
+    press(Forw1, &TMain::Forw1MouseDown);
+    release(Forw1);
+    press(Forw2, &TMain::Forw2MouseDown);
+    release(Forw2);
+    click(ForwEnd, &TMain::ForwEndClick);
+    release(ForwEnd);
+}
+
+void TMain::BuildEditModePanel() {
+    PanelEditMode = Panel(client_, QRect(504, 128, 153, 25));
+    ModeSelect = FlatButton(PanelEditMode, 2, "Mode sélection", Picture::ModeSelect);
+    ModeNote = FlatButton(PanelEditMode, 26, "Mode ajout / suppression de notes", Picture::ModeNote);
+    ModeDieze = FlatButton(PanelEditMode, 50, "Mode dièzes / bémols", Picture::ModeDieze);
+    editModes_ = new QButtonGroup(this);
+    editModes_->setExclusive(true);
+    for (QToolButton* mode : {ModeSelect, ModeNote, ModeDieze}) {
+        mode->setCheckable(true);
+        editModes_->addButton(mode);
+    }
+    ModeNote->setChecked(true);
+    connect(ModeNote, &QToolButton::clicked, this, [this] { RunHandler([this] { ModeNoteClick(); }); });
+    connect(ModeDieze, &QToolButton::clicked, this, [this] { RunHandler([this] { ModeDiezeClick(); }); });
+
+    GridLess = FlatButton(PanelEditMode, 80, "Grille plus petite (raccourci clavier: - )", Picture::GridLess);
+    GridPlus = FlatButton(PanelEditMode, 104, "Grille plus grande (raccourci clavier: + )", Picture::GridPlus);
+    connect(GridLess, &QToolButton::clicked, this, [this] { RunHandler([this] { GridLessClick(); }); });
+    connect(GridPlus, &QToolButton::clicked, this, [this] { RunHandler([this] { GridPlusClick(); }); });
+
+    GridSize = new QLabel(QStringLiteral("16"), PanelEditMode);
+    GridSize->setGeometry(131, 7, 12, 13);
+    GridSize->setToolTip(QStringLiteral("Taille actuelle de la grille"));
+}
+
+void TMain::BuildMenu() {
+    menuBar()->setNativeMenuBar(false);
+    Fichier = menuBar()->addMenu(QStringLiteral("&Fichier"));
+    auto item = [this](const char* caption, const QKeySequence& shortcut, void (TMain::*handler)()) {
+        QAction* action = Fichier->addAction(QString::fromUtf8(caption));
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+        return action;
+    };
+    Nouveau = item("&Nouveau", QKeySequence(Qt::Key_F2), &TMain::NouveauClick);
+    Ouvrir = item("&Ouvrir...", QKeySequence(Qt::Key_F3), &TMain::OuvrirClick);
+    Enregistrer = item("&Enregistrer", QKeySequence(Qt::Key_F4), &TMain::EnregistrerClick);
+    SaveAs = item("Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4), &TMain::SaveAsClick);
+    Fichier->addSeparator();
+    Deasm = item("&Désassembler MIDI...", QKeySequence(Qt::Key_F5), &TMain::DeasmClick);
+    Fichier->addSeparator();
+    Quitter = item("&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4), &TMain::QuitterClick);
+}
+
+void TMain::FormCreate() {
+    try {
+        midiOut_ = std::make_unique<TMidiOutput>(0, true, service_);
+    } catch (const std::exception& e) {
+        // The window comes up all the same; the user is told once, when it is shown, and the
+        // commands then work without sending anything.
+        const QString text = QString::fromStdString(e.what());
+        QTimer::singleShot(0, this, [this, text] { ShowError(text); });
+    }
+    Notes.clear();
+    Stretching = false;
+    SeekReleased = true;
+    ApplyKeptEdges();
+    DraggedNote = nullptr;
+    Modified = false;
+    FileName.clear();
+}
+
+void TMain::ApplyKeptEdges() {
+    const int width = client_->width();
+    const int height = client_->height();
+    TrackList->resize(std::max(0, width - 16), std::max(0, height - TrackList->y() - 8));
+    if (Partition->width() != std::max(0, width - 16)) {
+        Partition->resize(std::max(0, width - 16), Partition->height());
+        Partition->Paint();
+    }
+}
+
+bool TMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = VirtualKey(*static_cast<QKeyEvent*>(event));
+        if (key != 0)
+            RunHandler([this, key] { FormKeyDown(key); });
+    } else if (watched == client_ && event->type() == QEvent::Resize) {
+        ApplyKeptEdges();
+    }
+    // The key goes on to the control as usual.
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMain::keyPressEvent(QKeyEvent* event) {
+    const int key = VirtualKey(*event);
+    if (key != 0)
+        RunHandler([this, key] { FormKeyDown(key); });
+    QMainWindow::keyPressEvent(event);
+}
+
+void TMain::FormKeyDown(int Key) {
+    switch (Key) {
+    case KeyDelete: {
+        if (!ModeSelect->isChecked())
+            return;
+        const TPartition::NoteVector freed = Partition->TakeSelectedNotes();
+        std::unordered_set<const TMidiNote*> doomed;
+        for (const auto& note : freed) {
+            doomed.insert(static_cast<const TMidiNote*>(note->Data));
+            // A drag under way lets go of a note that is going away.
+            if (note.get() == DraggedNote)
+                DraggedNote = nullptr;
+        }
+        RemoveNotes([&](const TMidiNote& note) { return doomed.count(&note) != 0; });
+        Partition->Paint();
+        Modified = true;
+        break;
+    }
+    case KeyKeypadPlus:
+        GridPlusClick();
+        break;
+    case KeyKeypadMinus:
+        GridLessClick();
+        break;
+    default:
+        break;
+    }
+}
+
+void TMain::GridLessClick() {
+    Partition->SetLargePosLen(static_cast<std::uint8_t>(std::max(1, Partition->LargePosLen() / 2)));
+    Partition->SetVertGridLen(Partition->LargePosLen());
+    if (Partition->VertGridLen() < 4)
+        Partition->SetVertGridLen(4);
+    GridSize->setText(QString::number(Partition->LargePosLen()));
+}
+
+void TMain::GridPlusClick() {
+    Partition->SetLargePosLen(static_cast<std::uint8_t>(std::min(64, Partition->LargePosLen() * 2)));
+    Partition->SetVertGridLen(Partition->LargePosLen());
+    if (Partition->VertGridLen() < 4)
+        Partition->SetVertGridLen(4);
+    GridSize->setText(QString::number(Partition->LargePosLen()));
+}
+
+void TMain::QuitterClick() { close(); }
+
+void TMain::closeEvent(QCloseEvent* event) {
+    if (!closePending_) {
+        // Unsaved work is offered for saving, as New and Open do; the window stays open when
+        // the user cancels or when the save did not happen.
+        if (Modified) {
+            const auto answer = Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
+                                    QStringLiteral("Voulez-vous enregistrer les modifications?"),
+                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            if (answer == QMessageBox::Cancel) {
+                event->ignore();
+                return;
+            }
+            if (answer == QMessageBox::Yes) {
+                RunHandler([this] { EnregistrerClick(); });
+                if (Modified) {
+                    event->ignore();
+                    return;
+                }
+            }
+        }
+        // A running loop ends first and sends its last messages through the port; the window
+        // closes when it has returned.
+        if (playLoopRunning_ || seekLoopRunning_) {
+            closePending_ = true;
+            PauseRequest = true;
+            SeekReleased = true;
+            event->ignore();
+            return;
+        }
+    }
+    closing_ = true;
+    TimerNoteOFF->stop();
+    midiOut_.reset();
+    PauseRequest = true;
+    Partition->ClearNotes();
+    Notes.clear();
+    event->accept();
+}
+
+void TMain::FinishPendingClose() {
+    if (closePending_ && !playLoopRunning_ && !seekLoopRunning_)
+        QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TMain::RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        ShowError(QString::fromStdString(e.what()));
+    }
+}
+
+QMessageBox::StandardButton TMain::Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                                       QMessageBox::StandardButtons buttons) {
+    return dialogs_.Message(this, icon, caption, text, buttons);
+}
+
+void TMain::ShowError(const QString& text) {
+    dialogs_.Message(this, QMessageBox::Critical, QStringLiteral("Erreur"), text, QMessageBox::Ok);
+}
+
+void TMain::RemoveNotes(const std::function<bool(const TMidiNote&)>& remove) {
+    std::erase_if(Notes, [&](const std::unique_ptr<TMidiNote>& note) { return remove(*note); });
+}
+
+// --- sending ---
+
+namespace {
+
+// Without a port nothing is sent, but a channel that no port would take is refused all the
+// same, so that no note is ever made on a channel that files cannot hold.
+void CheckChannel(std::int32_t channel) {
+    if (channel < 0 || channel > 15)
+        throw Error("Invalid MIDI channel: " + std::to_string(channel));
+}
+
+} // namespace
+
+void TMain::SendNoteOn(std::int32_t channel, std::uint8_t note) {
+    CheckChannel(channel);
+    if (midiOut_)
+        midiOut_->NoteOn(static_cast<std::uint8_t>(channel), note, 127);
+}
+
+void TMain::SendNoteOff(std::int32_t channel, std::uint8_t note) {
+    CheckChannel(channel);
+    if (midiOut_)
+        midiOut_->NoteOff(static_cast<std::uint8_t>(channel), note);
+}
+
+void TMain::SendChangePatch(std::int32_t channel, std::int32_t program) {
+    CheckChannel(channel);
+    if (midiOut_)
+        midiOut_->ChangePatch(static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(program));
+}
+
+void TMain::SendAllNotesOff(std::int32_t channel) {
+    CheckChannel(channel);
+    if (midiOut_)
+        midiOut_->AllNotesOff(static_cast<std::uint8_t>(channel));
+}
+
+} // namespace kadrel

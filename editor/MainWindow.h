@@ -1,0 +1,232 @@
+#pragma once
+
+#include "editor/SongDocument.h"
+#include "partition/Partition.h"
+#include "midi/MidiOutService.h"
+#include "editor/PlaybackClock.h"
+
+#include <QEvent>
+#include <QMainWindow>
+#include <QMessageBox>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QButtonGroup;
+class QEventLoop;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace kadrel {
+
+class TMidiOutput;
+class TTrackInfo;
+class UserDialogs;
+
+// The main window: the score of the selected track, the track list, the track, transport and
+// edit-mode buttons, and the Fichier menu. It holds the song (notes, track rows, file name,
+// unsaved-changes flag) and the output port on device 0.
+class TMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Window messages posted to itself: start the seek loop, start the play loop.
+    static constexpr QEvent::Type SeekMessage = static_cast<QEvent::Type>(1024);
+    static constexpr QEvent::Type PlayMessage = static_cast<QEvent::Type>(1025);
+
+    // dialogs answers every question and shows every message; service provides device 0;
+    // clock times playback and seeking. All three must outlive the window.
+    explicit TMain(UserDialogs& dialogs, MidiOutService& service = DefaultMidiOutService(),
+                   PlaybackClock& clock = DefaultClock(), QWidget* parent = nullptr);
+    ~TMain() override;
+
+    // The track dialog, created after the window (the window does not own it).
+    void SetTrackInfo(TTrackInfo* dialog) { trackInfo_ = dialog; }
+
+    // --- components ---
+    TPartition* Partition = nullptr;
+    QTreeWidget* TrackList = nullptr;
+    QPushButton* AddTrack = nullptr;
+    QPushButton* ModTrack = nullptr;
+    QPushButton* DelTrack = nullptr;
+    QFrame* PanelPlay = nullptr;
+    QToolButton* BackBegin = nullptr;
+    QToolButton* Back2 = nullptr;
+    QToolButton* Back1 = nullptr;
+    QToolButton* Play = nullptr;
+    QToolButton* StopPlay = nullptr;
+    QToolButton* PausePlay = nullptr;
+    QToolButton* Forw1 = nullptr;
+    QToolButton* Forw2 = nullptr;
+    QToolButton* ForwEnd = nullptr;
+    QFrame* PanelEditMode = nullptr;
+    QToolButton* ModeSelect = nullptr;
+    QToolButton* ModeNote = nullptr;
+    QToolButton* ModeDieze = nullptr;
+    QToolButton* GridLess = nullptr;
+    QToolButton* GridPlus = nullptr;
+    QLabel* GridSize = nullptr;
+    QTimer* TimerNoteOFF = nullptr;
+    QMenu* Fichier = nullptr;
+    QAction* Nouveau = nullptr;
+    QAction* Ouvrir = nullptr;
+    QAction* Enregistrer = nullptr;
+    QAction* SaveAs = nullptr;
+    QAction* Deasm = nullptr;
+    QAction* Quitter = nullptr;
+
+    // --- the song ---
+    NoteList Notes;
+    bool Modified = false;
+    std::string FileName; // "" until the song has a file
+
+    // --- note editing ---
+    bool Stretching = false;
+    std::int32_t AnchorX = 0; // -1: no rubber band under way
+    std::int32_t AnchorY = 0;
+    TPartitionNote* DraggedNote = nullptr;
+    std::uint8_t PreviewChannel = 0;
+    std::uint8_t PreviewNoteNum = 0;
+
+    // --- playback ---
+    std::int32_t PlayPos = 0;
+    bool StopRequest = false;
+    bool PauseRequest = false;
+    bool SeekReleased = true;
+
+    // The port on device 0, or null when it could not be opened at start-up: commands then do
+    // all their work but send nothing.
+    TMidiOutput* MidiOut() const { return midiOut_.get(); }
+
+    // The track rows as texts, and the selected row (-1 for none).
+    int RowCount() const;
+    TrackRowTexts Row(int index) const;
+    int SelectedRow() const;
+
+    // --- handlers ---
+    void FormCreate();
+    void FormKeyDown(int Key);
+    void GridLessClick();
+    void GridPlusClick();
+    void QuitterClick();
+
+    void AddTrackClick();
+    void ModTrackClick();
+    void DelTrackClick();
+    void TrackListClick();
+
+    void NouveauClick();
+    void OuvrirClick();
+    void EnregistrerClick();
+    void SaveAsClick();
+    void DeasmClick();
+
+    void PartitionExtMouseDown(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift, std::int32_t X,
+                               std::int32_t Y, std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum,
+                               TPartitionNote* Note);
+    void PartitionExtMouseMove(TPartition* Sender, TShiftState Shift, std::int32_t X, std::int32_t Y,
+                               std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum, TPartitionNote* Note);
+    void PartitionExtMouseUp(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift, std::int32_t X,
+                             std::int32_t Y, std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum,
+                             TPartitionNote* Note);
+    // Channel as read from the track row: it is checked before it is narrowed to a byte.
+    void PreviewNote(std::int32_t Channel, std::uint8_t NoteNum);
+    void TimerNoteOFFTimer();
+    void ModeNoteClick();
+    void ModeDiezeClick();
+
+    void PlayClick();
+    void StopPlayClick();
+    void PausePlayClick();
+    void BackBeginClick();
+    void ForwEndClick();
+    void Back2MouseDown();
+    void Back1MouseDown();
+    void Forw1MouseDown();
+    void Forw2MouseDown();
+    void SpeedMouseUp();
+    void StartSeek(std::int32_t step);
+    void SeekLoop(std::int32_t step);
+    void PlayLoop();
+
+    // Runs a handler as the window's general error box expects: an error that leaves it ends
+    // it and is shown in the box "Erreur" with its own text.
+    void RunHandler(const std::function<void()>& handler);
+
+    // True while the play or the seek loop runs.
+    bool PlayLoopRunning() const { return playLoopRunning_; }
+    bool SeekLoopRunning() const { return seekLoopRunning_; }
+
+    static PlaybackClock& DefaultClock();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void customEvent(QEvent* event) override;
+
+private:
+    void BuildLayout();
+    void BuildMenu();
+    void BuildPlayPanel();
+    void BuildEditModePanel();
+    void ApplyKeptEdges();
+
+    // The message boxes of the editor.
+    QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                                    QMessageBox::StandardButtons buttons);
+    void ShowError(const QString& text);
+
+    // Track rows.
+    void AppendRow(const TrackRowTexts& texts);
+    void SetRow(int index, const TrackRowTexts& texts);
+    void SelectRow(int index);
+    int ChannelOwner(std::int32_t channel) const;
+    void ShowChannelConflict(std::int32_t channel, int owner);
+    void UpdateTrackButtons();
+
+    // Sending through the port: with no port the channel is still checked and nothing is sent.
+    void SendNoteOn(std::int32_t channel, std::uint8_t note);
+    void SendNoteOff(std::int32_t channel, std::uint8_t note);
+    void SendChangePatch(std::int32_t channel, std::int32_t program);
+    void SendAllNotesOff(std::int32_t channel);
+
+    // Empties the song: score first (its notes refer to the song's), then notes and rows.
+    void ClearSong();
+    // Asks whether to save unsaved changes; false when the user cancels.
+    bool OfferToSave();
+    // Removes the notes for which remove() holds from Notes, keeping the order of the others.
+    void RemoveNotes(const std::function<bool(const TMidiNote&)>& remove);
+    // The song's file name as the user sees it.
+    QString FileNameText() const;
+
+    void SetTransportPlaying(bool playing);
+    void MoveCursor(std::int64_t pixels);
+    void FinishPendingClose();
+
+    UserDialogs& dialogs_;
+    MidiOutService& service_;
+    PlaybackClock& clock_;
+    TTrackInfo* trackInfo_ = nullptr;
+    std::unique_ptr<TMidiOutput> midiOut_;
+    QButtonGroup* editModes_ = nullptr;
+    QWidget* client_ = nullptr;
+
+    bool playLoopRunning_ = false;
+    bool seekLoopRunning_ = false;
+    std::int32_t seekStep_ = 0;
+    // A close asked for while a loop runs waits for the loop to end.
+    bool closePending_ = false;
+    bool closing_ = false;
+};
+
+} // namespace kadrel

@@ -1,0 +1,57 @@
+#include "editor/UserDialogs.h"
+
+#include "editor/TrackInfo.h"
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QUrl>
+
+namespace kadrel {
+
+QMessageBox::StandardButton QtUserDialogs::Message(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                                   const QString& text, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(icon, caption, text, buttons, parent);
+    const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
+        {QMessageBox::Yes, "&Oui"}, {QMessageBox::No, "&Non"}, {QMessageBox::Ok, "OK"}, {QMessageBox::Cancel, "Annuler"}};
+    for (const auto& [button, caption] : captions)
+        if (QAbstractButton* b = box.button(button))
+            b->setText(QString::fromUtf8(caption));
+    const int result = box.exec();
+    return result == 0 ? QMessageBox::Cancel : static_cast<QMessageBox::StandardButton>(result);
+}
+
+bool QtUserDialogs::ShowTrackInfo(TTrackInfo& dialog) { return dialog.exec() == QDialog::Accepted; }
+
+namespace {
+
+// Qt's own dialog rather than the desktop's, so that it behaves the same everywhere.
+QString RunFileDialog(QWidget* parent, const QString& folder, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, QString(), folder, QString::fromUtf8(MidiFileFilter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    if (mode == QFileDialog::AcceptOpen) {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        // Kadrel asks itself before replacing a file, and saves under exactly the name typed.
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString QtUserDialogs::OpenFileName(QWidget* parent, const QString& folder) {
+    return RunFileDialog(parent, folder, QFileDialog::AcceptOpen);
+}
+
+QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& folder) {
+    return RunFileDialog(parent, folder, QFileDialog::AcceptSave);
+}
+
+void QtUserDialogs::OpenDocument(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+
+} // namespace kadrel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+namespace kadrel {
+
+class TTrackInfo;
+
+// Everything through which the editor asks the user something or hands a file to the desktop.
+// The real one shows modal boxes; tests answer instead of a person.
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    // A message box with a French caption ("Erreur", "Confirmation", ...) and French buttons
+    // ("&Oui", "&Non", "OK", "Annuler"); returns the button chosen, or Cancel when the box is
+    // closed without one.
+    virtual QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                                const QString& text, QMessageBox::StandardButtons buttons) = 0;
+
+    // Shows the track dialog modally; true when it was closed with OK.
+    virtual bool ShowTrackInfo(TTrackInfo& dialog) = 0;
+
+    // The open and save dialogs, starting in folder; "" when cancelled.
+    virtual QString OpenFileName(QWidget* parent, const QString& folder) = 0;
+    virtual QString SaveFileName(QWidget* parent, const QString& folder) = 0;
+
+    // Hands a file to the desktop's "open" (the application that shows text files); does not
+    // wait and reports nothing.
+    virtual void OpenDocument(const QString& path) = 0;
+};
+
+// The dialogs a person sees.
+class QtUserDialogs final : public UserDialogs {
+public:
+    QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                        const QString& text, QMessageBox::StandardButtons buttons) override;
+    bool ShowTrackInfo(TTrackInfo& dialog) override;
+    QString OpenFileName(QWidget* parent, const QString& folder) override;
+    QString SaveFileName(QWidget* parent, const QString& folder) override;
+    void OpenDocument(const QString& path) override;
+};
+
+// The filter of the open and save dialogs.
+inline const char* const MidiFileFilter = "Fichiers MIDI (*.mid);;Tous les fichiers (*)";
+
+} // namespace kadrel
