@@ -26,8 +26,9 @@ ListingWriter::ListingWriter(ListingSink& sink, std::size_t blockSize)
       flushAt_(buffer_.get() + blockSize) {}
 
 void ListingWriter::LongText(std::string_view text) {
-    const std::size_t room = static_cast<std::size_t>(flushAt_ - cur_) + Slack / 2;
-    if (text.size() <= room) {
+    // What the text may take while leaving Slack / 2 for the rest of the line.
+    const std::ptrdiff_t room = (flushAt_ + Slack / 2) - cur_;
+    if (room >= 0 && text.size() <= static_cast<std::size_t>(room)) {
         Text(text);
         return;
     }

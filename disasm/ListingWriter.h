@@ -78,9 +78,9 @@ std::string FormatLine(std::span<const std::uint8_t> bytes, std::string_view tex
 // about thirty times the size of its source, so per-line writes, flushes or allocations would
 // cost more than the walk itself.
 //
-// A line is made of parts (Group, Text, Number, Quoted) closed by EndLine. The parts of one line
-// other than LongText must stay below Slack bytes; EndLine guarantees that much room for the
-// next line, so the parts write without checks.
+// A line is made of parts (Group, Text, Number) closed by EndLine. The parts of one line other
+// than LongText must stay below Slack / 2 bytes in all; EndLine leaves at least Slack bytes of
+// room for the next line, so the parts write without checks.
 class ListingWriter {
 public:
     static constexpr std::size_t Slack = 4096;
@@ -108,7 +108,7 @@ public:
         cur_ = p;
     }
 
-    // A text of fewer than Slack / 2 bytes.
+    // A bounded text (see Slack).
     void Text(std::string_view text) {
         std::memcpy(cur_, text.data(), text.size());
         cur_ += text.size();
