@@ -256,8 +256,7 @@ private:
             return EventEnd::Stop;
         const std::uint8_t status = ReadByte();
         switch (status >> 4) {
-        case 0x8:
-            return ChannelPair(status, "Note: ", "; Velocity: ");
+        case 0x8: // a note-on of velocity 0 stays a note-on
         case 0x9:
             return ChannelPair(status, "Note: ", "; Velocity: ");
         case 0xB:
