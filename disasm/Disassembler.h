@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace kadrel {
+
+class ListingWriter;
+
+// Reads the whole file SourcePath, then creates (or empties) ListingPath and writes the annotated
+// byte-by-byte listing of the source as a Standard MIDI File into it, lines ending with CR LF.
+// A problem found in the source is the listing's last line, not an error. Throws Error before
+// the listing is created or touched when the source cannot be read ("Impossible d'ouvrir le
+// fichier <SourcePath>"), Error("Impossible de créer le fichier <ListingPath>") when the listing
+// cannot be created and Error("Erreur d'écriture du fichier <ListingPath>") when its heading
+// cannot be written. A write that fails later ends the listing where it stands, unreported.
+void Disassemble(const std::string& SourcePath, const std::string& ListingPath);
+
+// The same listing of the bytes `source`, kept in memory; the heading names sourceName.
+std::string DisassembleToString(std::span<const std::uint8_t> source,
+                                const std::string& sourceName);
+
+// The three heading lines naming the source.
+void WriteListingHeading(ListingWriter& out, const std::string& sourceName);
+
+// Walks source and writes its lines, up to and including the line that ends the walk. Throws
+// ListingWriteFailed when the writer's sink refuses a block.
+//
+// Fields cut short by the end of the source show only the bytes that exist; the bytes missing
+// from a field count as 0 in the value that the line shows. The next end test then stops the
+// walk with "Unexpected end of file at offset " and the size.
+void WalkListing(std::span<const std::uint8_t> source, ListingWriter& out);
+
+} // namespace kadrel
