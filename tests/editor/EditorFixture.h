@@ -1,0 +1,206 @@
+#pragma once
+
+#include "editor/MainWindow.h"
+#include "editor/PlaybackClock.h"
+#include "editor/TrackInfo.h"
+#include "editor/UserDialogs.h"
+#include "midi/RecordingMidiOut.h"
+#include "partition/Partition.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kadrel::test {
+
+// Answers the editor's questions as a test tells it to, and remembers what it was asked.
+class ScriptedDialogs final : public UserDialogs {
+public:
+    struct Shown {
+        QMessageBox::Icon Icon;
+        QString Caption;
+        QString Text;
+        QMessageBox::StandardButtons Buttons;
+    };
+
+    QMessageBox::StandardButton Message(QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text,
+                                        QMessageBox::StandardButtons buttons) override {
+        Messages.push_back({icon, caption, text, buttons});
+        if (!Answers.empty()) {
+            const auto answer = Answers.front();
+            Answers.pop_front();
+            return answer;
+        }
+        // Unscripted boxes are acknowledged with their only or first button.
+        for (auto b : {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::Yes})
+            if (buttons.testFlag(b))
+                return b;
+        return QMessageBox::Cancel;
+    }
+
+    bool ShowTrackInfo(TTrackInfo& dialog) override {
+        ++TrackInfoShown;
+        ShownChannel = dialog.TrackChannel->value();
+        ShownName = dialog.TrackName->text();
+        ShownPatch = dialog.TrackPatch->currentIndex();
+        if (TrackInfoAnswers.empty())
+            return false;
+        auto answer = std::move(TrackInfoAnswers.front());
+        TrackInfoAnswers.pop_front();
+        return answer(dialog);
+    }
+
+    QString OpenFileName(QWidget*, const QString& folder) override {
+        Folders.push_back(folder);
+        return Next(OpenNames);
+    }
+
+    QString SaveFileName(QWidget*, const QString& folder) override {
+        Folders.push_back(folder);
+        return Next(SaveNames);
+    }
+
+    void OpenDocument(const QString& path) override { Opened.push_back(path); }
+
+    // The texts of the boxes shown, in order.
+    std::vector<QString> Texts() const {
+        std::vector<QString> texts;
+        for (const auto& m : Messages)
+            texts.push_back(m.Text);
+        return texts;
+    }
+
+    std::vector<Shown> Messages;
+    std::deque<QMessageBox::StandardButton> Answers;
+    std::deque<std::function<bool(TTrackInfo&)>> TrackInfoAnswers;
+    std::deque<QString> OpenNames; // "" cancels
+    std::deque<QString> SaveNames;
+    std::vector<QString> Folders;
+    std::vector<QString> Opened;
+    int TrackInfoShown = 0;
+    int ShownChannel = -1;
+    QString ShownName;
+    int ShownPatch = -1;
+
+private:
+    static QString Next(std::deque<QString>& names) {
+        if (names.empty())
+            return QString();
+        QString name = names.front();
+        names.pop_front();
+        return name;
+    }
+};
+
+// Fills the track dialog and closes it with OK.
+inline std::function<bool(TTrackInfo&)> FillTrack(int channel, int program = 0, const QString& name = QString()) {
+    return [=](TTrackInfo& dialog) {
+        dialog.TrackChannel->setValue(channel);
+        dialog.TrackPatch->setCurrentIndex(program);
+        if (!name.isNull())
+            dialog.TrackName->setText(name);
+        return true;
+    };
+}
+
+// Virtual time for the play and seek loops: waiting jumps to the deadline, running the actions
+// a test scheduled on the way, each at its own time, and the events they post.
+class VirtualClock final : public PlaybackClock {
+public:
+    std::uint32_t NowMs() const override { return now_; }
+
+    void RunPendingUntil(std::uint32_t deadline) override {
+        ++Waits;
+        QCoreApplication::processEvents();
+        while (!actions_.empty() && Before(actions_.begin()->first, deadline) && Before(now_, deadline)) {
+            auto action = std::move(actions_.begin()->second);
+            now_ = std::max(now_, actions_.begin()->first);
+            actions_.erase(actions_.begin());
+            action();
+            QCoreApplication::processEvents();
+        }
+        if (Before(now_, deadline))
+            now_ = deadline;
+        QCoreApplication::processEvents();
+    }
+
+    // Runs action when virtual time reaches at (during a wait of a loop).
+    void At(std::uint32_t at, std::function<void()> action) { actions_.emplace(at, std::move(action)); }
+    void Advance(std::uint32_t ms) { now_ += ms; }
+    void Set(std::uint32_t ms) { now_ = ms; }
+
+    int Waits = 0;
+
+private:
+    std::uint32_t now_ = 1000;
+    std::multimap<std::uint32_t, std::function<void()>> actions_;
+};
+
+// A main window with a recording output, scripted dialogs and virtual time.
+class EditorTest : public ::testing::Test {
+protected:
+    void SetUp() override { Create(); }
+
+    void Create() {
+        out.SetClock(&clock);
+        window = std::make_unique<TMain>(dialogs, out, clock);
+        trackInfo = new TTrackInfo(window.get()); // owned by the window
+        window->SetTrackInfo(trackInfo);
+        window->resize(871, 444);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        QCoreApplication::processEvents();
+    }
+
+    void TearDown() override {
+        window->Modified = false;
+        window.reset();
+    }
+
+    TPartition& score() { return *window->Partition; }
+
+    // Adds a track through the dialog.
+    void AddTrack(int channel, int program = 0, const QString& name = QString()) {
+        dialogs.TrackInfoAnswers.push_back(FillTrack(channel, program, name));
+        window->AddTrackClick();
+    }
+
+    void SelectRow(int row) { window->TrackList->topLevelItem(row)->setSelected(true); }
+
+    // The short messages sent, without their times.
+    std::vector<std::uint32_t> Sent() const { return out.MessageValues(); }
+
+    std::vector<std::string> RowTexts() const {
+        std::vector<std::string> rows;
+        for (int i = 0; i < window->RowCount(); ++i) {
+            const auto r = window->Row(i);
+            rows.push_back(r.Caption + "|" + r.Name + "|" + r.Channel + "|" + r.Instrument);
+        }
+        return rows;
+    }
+
+    VirtualClock clock;
+    RecordingMidiOut out;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TMain> window;
+    TTrackInfo* trackInfo = nullptr;
+};
+
+// Short message values, as the port packs them.
+inline std::uint32_t NoteOnMsg(int channel, int note) { return 0x007F0090u | (note << 8) | channel; }
+inline std::uint32_t NoteOffMsg(int channel, int note) { return 0x00000080u | (note << 8) | channel; }
+inline std::uint32_t PatchMsg(int channel, int program) { return 0x000000C0u | (program << 8) | channel; }
+
+} // namespace kadrel::test

@@ -1,0 +1,342 @@
+#include "EditorFixture.h"
+
+#include <QToolButton>
+
+#include <gmock/gmock.h>
+
+namespace kadrel::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+// The natural notes from the top row down; a sharp shares the row of the note below it.
+constexpr int Naturals[27] = {81, 79, 77, 76, 74, 72, 71, 69, 67, 65, 64, 62, 60, 59,
+                              57, 55, 53, 52, 50, 48, 47, 45, 43, 41, 40, 38, 36};
+
+// A y inside the band of the row of note n (rows are 4 pixels apart with the window's
+// spacing of 8).
+int YOf(int n) {
+    for (int k = 0; k < 27; ++k)
+        if (Naturals[k] == n)
+            return 4 * k + 2;
+    return YOf(n - 1);
+}
+
+// The x of position p with the view at measure 0.
+int XOf(int p) { return 2 * p; }
+
+class Editing : public EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        AddTrack(3);
+        window->Modified = false;
+        out.Clear();
+    }
+
+    QWidget* area() { return window->Partition; }
+
+    void Press(int x, int y, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers keys = {}) {
+        QTest::mousePress(area(), button, keys, QPoint(x, y));
+    }
+    void Move(int x, int y, Qt::MouseButtons held = Qt::LeftButton, Qt::KeyboardModifiers keys = {}) {
+        // QTest::mouseMove carries no buttons; send the event the platform sends while dragging.
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), area()->mapToGlobal(QPointF(x, y)), Qt::NoButton, held, keys);
+        QApplication::sendEvent(area(), &move);
+    }
+    void Release(int x, int y, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers keys = {}) {
+        QTest::mouseRelease(area(), button, keys, QPoint(x, y));
+    }
+    void Click(int x, int y, Qt::MouseButton button = Qt::LeftButton) {
+        Press(x, y, button);
+        Release(x, y, button);
+    }
+
+    // Adds a note to the song and the score, as if read from a file.
+    TPartitionNote* Put(int num, int pos, int len) {
+        window->Notes.push_back(std::make_unique<TMidiNote>(
+            TMidiNote{static_cast<std::uint8_t>(num), pos, len, 3, 0}));
+        TMidiNote* note = window->Notes.back().get();
+        return score().AddNote(note->NoteNum, note->Pos, note->Len, note);
+    }
+
+    std::vector<std::string> Shown() const {
+        std::vector<std::string> out;
+        for (const auto& n : window->Partition->NoteList()) {
+            const auto* song = static_cast<const TMidiNote*>(n->Data);
+            // Both sides must agree: every change reaches the display note and the song's note.
+            EXPECT_EQ(n->NoteNum, song->NoteNum);
+            EXPECT_EQ(n->Pos, song->Pos);
+            EXPECT_EQ(n->Len, song->Len);
+            out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" + std::to_string(n->Len) +
+                          (n->Selected ? "*" : ""));
+        }
+        return out;
+    }
+};
+
+TEST_F(Editing, AClickInNoteModeAddsANoteOfTheDefaultLength) {
+    const std::pair<int, int> cases[] = {{16, 12}, {64, 48}, {4, 3}, {2, 2}, {1, 1}};
+    for (const auto& [grid, length] : cases) {
+        score().SetLargePosLen(static_cast<std::uint8_t>(grid));
+        window->Notes.clear();
+        score().ClearNotes();
+        Click(XOf(70), YOf(60));
+        ASSERT_EQ(window->Notes.size(), 1u);
+        const TMidiNote& note = *window->Notes[0];
+        EXPECT_EQ(note.Len, length) << grid;
+        EXPECT_EQ(note.Pos, 70 / grid * grid) << grid;
+        EXPECT_EQ(note.NoteNum, 60);
+        EXPECT_EQ(note.Channel, 3);
+        EXPECT_EQ(note.Track, 0);
+    }
+    EXPECT_TRUE(window->Modified);
+}
+
+TEST_F(Editing, TheNewNoteIsPreviewedOnTheTracksChannel) {
+    Click(XOf(0), YOf(64));
+    EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(3, 64)));
+    EXPECT_TRUE(window->TimerNoteOFF->isActive());
+    window->TimerNoteOFFTimer();
+    EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(3, 64), NoteOffMsg(3, 64)));
+    EXPECT_FALSE(window->TimerNoteOFF->isActive());
+}
+
+TEST_F(Editing, DraggingAfterAddingSetsTheLengthByKey) {
+    struct Case {
+        int grid;
+        int distance;
+        Qt::KeyboardModifiers keys;
+        int length;
+    };
+    const Case cases[] = {
+        {16, 37, {}, 37},
+        {16, 37, Qt::ShiftModifier, 32},
+        {16, 37, Qt::ControlModifier, 28},
+        {16, 37, Qt::AltModifier, 4},
+        {16, 10, Qt::ShiftModifier, 1},
+        {2, 37, Qt::AltModifier, 1},
+        {16, 0, {}, 1},
+        {16, -5, {}, 1},
+        // Shift wins over Ctrl and Ctrl over Alt
+        {16, 37, Qt::ShiftModifier | Qt::ControlModifier, 32},
+        {16, 37, Qt::ControlModifier | Qt::AltModifier, 28},
+    };
+    for (const auto& c : cases) {
+        score().SetLargePosLen(static_cast<std::uint8_t>(c.grid));
+        score().ClearNotes();
+        window->Notes.clear();
+        Press(XOf(64), YOf(60));
+        Move(XOf(64 + c.distance), YOf(60), Qt::LeftButton, c.keys);
+        Release(XOf(64 + c.distance), YOf(60));
+        ASSERT_EQ(window->Notes.size(), 1u);
+        EXPECT_EQ(window->Notes[0]->Len, c.length) << c.grid << " " << c.distance << " " << c.keys;
+        EXPECT_EQ(score().NoteList()[0]->Len, c.length);
+        EXPECT_FALSE(window->Stretching);
+    }
+}
+
+TEST_F(Editing, AMoveWithoutTheButtonDoesNotLengthen) {
+    Press(XOf(0), YOf(60));
+    Move(XOf(30), YOf(60), Qt::NoButton);
+    Release(XOf(30), YOf(60));
+    EXPECT_EQ(window->Notes[0]->Len, 12);
+}
+
+TEST_F(Editing, APressOnANoteAddsASecondNoteAtTheCellStart) {
+    Put(60, 5, 20);
+    Click(XOf(10), YOf(60));
+    EXPECT_THAT(Shown(), ElementsAre("60@5+20", "60@0+12"));
+}
+
+TEST_F(Editing, APressOutsideTheRowsAddsNote0) {
+    Click(XOf(0), 0);
+    ASSERT_EQ(window->Notes.size(), 1u);
+    EXPECT_EQ(window->Notes[0]->NoteNum, 0);
+}
+
+TEST_F(Editing, TheRightButtonRemovesTheNoteUnderThePointer) {
+    Put(60, 0, 16);
+    Put(62, 0, 16);
+    Click(XOf(4), YOf(60), Qt::RightButton);
+    EXPECT_THAT(Shown(), ElementsAre("62@0+16"));
+    ASSERT_EQ(window->Notes.size(), 1u);
+    EXPECT_EQ(window->Notes[0]->NoteNum, 62);
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_TRUE(window->Modified);
+}
+
+TEST_F(Editing, SharpModeRaisesWithTheLeftButtonAndLowersWithTheRight) {
+    window->ModeDieze->click();
+    Put(60, 0, 16);
+    Click(XOf(4), YOf(60));
+    EXPECT_THAT(Shown(), ElementsAre("61@0+16"));
+    // the raised note is still found from its row
+    Click(XOf(4), YOf(60), Qt::RightButton);
+    EXPECT_THAT(Shown(), ElementsAre("60@0+16"));
+    // each preview sounds the new pitch; the second stops the first
+    EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(3, 61), NoteOffMsg(3, 61), NoteOnMsg(3, 60)));
+}
+
+TEST_F(Editing, NotesStayWithin0And127) {
+    window->ModeDieze->click();
+    TPartitionNote* top = Put(127, 0, 16);
+    TPartitionNote* bottom = Put(0, 20, 16);
+    window->PartitionExtMouseDown(window->Partition, Qt::LeftButton, {}, 0, 0, 4, 0, 127, top);
+    window->PartitionExtMouseDown(window->Partition, Qt::RightButton, {}, 0, 0, 24, 16, 0, bottom);
+    EXPECT_THAT(Shown(), ElementsAre("127@0+16", "0@20+16"));
+    EXPECT_TRUE(Sent().empty()) << "a refused step sounds nothing";
+}
+
+TEST_F(Editing, TwoPreviewsLessThan250msApart) {
+    Click(XOf(0), YOf(60));
+    Click(XOf(16), YOf(62));
+    EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(3, 60), NoteOffMsg(3, 60), NoteOnMsg(3, 62)));
+    QTest::qWait(400);
+    EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(3, 60), NoteOffMsg(3, 60), NoteOnMsg(3, 62), NoteOffMsg(3, 62)));
+}
+
+TEST_F(Editing, WithoutASelectedRowAPressOnlyPreviewsOnChannel0) {
+    window->TrackList->clearSelection();
+    for (QToolButton* mode : {window->ModeNote, window->ModeSelect, window->ModeDieze}) {
+        mode->click();
+        out.Clear();
+        window->Modified = false;
+        Click(XOf(0), YOf(67));
+        window->TimerNoteOFFTimer();
+        EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(0, 67), NoteOffMsg(0, 67)));
+        EXPECT_TRUE(window->Notes.empty());
+        EXPECT_TRUE(window->Modified);
+    }
+}
+
+TEST_F(Editing, ARowOnChannel16FailsAtThePreviewAndChangesNothing) {
+    window->TrackList->topLevelItem(0)->setText(2, "16");
+    Put(60, 0, 16);
+    dialogs.Messages.clear();
+    Click(XOf(40), YOf(60));
+    window->ModeDieze->click();
+    Click(XOf(4), YOf(60));
+    ASSERT_EQ(dialogs.Messages.size(), 2u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "Invalid MIDI channel: 16");
+    EXPECT_EQ(dialogs.Messages[1].Text, "Invalid MIDI channel: 16");
+    EXPECT_THAT(Shown(), ElementsAre("60@0+16"));
+    EXPECT_FALSE(window->Modified);
+    EXPECT_FALSE(window->TimerNoteOFF->isActive()) << "nothing sounds, so nothing is left to stop";
+    // selection works as usual
+    window->ModeSelect->click();
+    Click(XOf(4), YOf(60));
+    EXPECT_THAT(Shown(), ElementsAre("60@0+16*"));
+}
+
+TEST_F(Editing, ARefusedPreviewNoteOffIsReportedOnce) {
+    Click(XOf(0), YOf(60));
+    out.RefuseSend(1);
+    dialogs.Messages.clear();
+    QTest::qWait(700);
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "Couldn't send MIDI short message: error 1 (Unspecified error)");
+    EXPECT_FALSE(window->TimerNoteOFF->isActive());
+}
+
+TEST_F(Editing, SelectionByClickAddsToTheSelection) {
+    window->ModeSelect->click();
+    Put(60, 0, 16);
+    Put(64, 0, 16);
+    Click(XOf(4), YOf(60));
+    Click(XOf(4), YOf(64));
+    EXPECT_THAT(Shown(), ElementsAre("60@0+16*", "64@0+16*"));
+    EXPECT_EQ(window->AnchorX, -1);
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(Editing, RubberBandFromRow60ToRow62SelectsOnly60To62) {
+    window->ModeSelect->click();
+    for (int n : {59, 60, 61, 62, 63})
+        Put(n, 8, 8);
+    Put(60, 40, 8); // outside the band's horizontal extent
+    Press(XOf(2), YOf(60));
+    Move(XOf(30), YOf(62));
+    EXPECT_EQ(score().RubberBand().isNull(), false) << "the band is drawn while it is dragged";
+    Release(XOf(30), YOf(62));
+    EXPECT_THAT(Shown(), ElementsAre("59@8+8", "60@8+8*", "61@8+8*", "62@8+8*", "63@8+8", "60@40+8"));
+    EXPECT_TRUE(score().RubberBand().isNull());
+}
+
+TEST_F(Editing, ABandInOneRowOrWithoutWidthSelectsNothing) {
+    window->ModeSelect->click();
+    Put(60, 8, 8)->Selected = true;
+    Press(XOf(2), YOf(60));
+    Release(XOf(30), YOf(60));
+    EXPECT_THAT(Shown(), ElementsAre("60@8+8"));
+    score().NoteList()[0]->Selected = true;
+    Click(XOf(10), YOf(57));
+    EXPECT_THAT(Shown(), ElementsAre("60@8+8"));
+}
+
+TEST_F(Editing, SwitchingToNoteOrSharpModeClearsTheSelection) {
+    Put(60, 0, 8)->Selected = true;
+    window->ModeDieze->click();
+    EXPECT_THAT(Shown(), ElementsAre("60@0+8"));
+    score().NoteList()[0]->Selected = true;
+    window->ModeNote->click();
+    EXPECT_THAT(Shown(), ElementsAre("60@0+8"));
+}
+
+TEST_F(Editing, DraggingMovesTheSelectionOnTheGridAndKeepsDistances) {
+    window->ModeSelect->click();
+    Put(60, 5, 8)->Selected = true; // off the grid, as read from a file
+    Put(64, 20, 4)->Selected = true;
+    Put(67, 0, 4); // not selected: stays
+    Press(XOf(6), YOf(60));
+    Move(XOf(7), YOf(60));
+    EXPECT_THAT(Shown(), ElementsAre("60@0+8*", "64@15+4*", "67@0+4")) << "the grabbed note jumps to its cell";
+    Move(XOf(40), YOf(62));
+    EXPECT_THAT(Shown(), ElementsAre("62@32+8*", "66@47+4*", "67@0+4"));
+    Release(XOf(40), YOf(62));
+    EXPECT_EQ(window->DraggedNote, nullptr);
+    EXPECT_TRUE(Sent().empty());
+}
+
+TEST_F(Editing, DraggingNeverTakesANoteOutside0To127OrBefore0) {
+    window->ModeSelect->click();
+    Put(79, 32, 8)->Selected = true;
+    Put(127, 48, 8)->Selected = true;
+    Press(XOf(34), YOf(79));
+    Move(XOf(34), YOf(81)); // +2 semitones would take 127 to 129: the pitch step is refused
+    EXPECT_THAT(Shown(), ElementsAre("79@32+8*", "127@48+8*"));
+    Move(XOf(2), YOf(77)); // 32 positions back and 2 down: fine
+    EXPECT_THAT(Shown(), ElementsAre("77@0+8*", "125@16+8*"));
+    Move(-60, YOf(77)); // far left of the control: the group stops at 0
+    EXPECT_THAT(Shown(), ElementsAre("77@0+8*", "125@16+8*"));
+    Release(-60, YOf(77));
+}
+
+TEST_F(Editing, DraggingNearAnEdgeScrollsByOneMeasure) {
+    window->ModeSelect->click();
+    Put(60, 200, 8)->Selected = true;
+    score().SetFirstMesure(2);
+    const int x = XOf(200 - 128);
+    Press(x + 2, YOf(60));
+    Move(score().width() - 10, YOf(60));
+    EXPECT_EQ(score().FirstMesure(), 3);
+    Move(10, YOf(60));
+    EXPECT_EQ(score().FirstMesure(), 2);
+    Release(10, YOf(60));
+}
+
+TEST_F(Editing, DeleteDuringADragLetsGoOfTheFreedNote) {
+    window->ModeSelect->click();
+    Put(60, 0, 8);
+    Press(XOf(2), YOf(60));
+    ASSERT_NE(window->DraggedNote, nullptr);
+    window->FormKeyDown(46);
+    EXPECT_EQ(window->DraggedNote, nullptr);
+    EXPECT_TRUE(window->Notes.empty());
+    Move(XOf(40), YOf(62)); // must not touch the freed note
+    Release(XOf(40), YOf(62));
+    EXPECT_TRUE(score().NoteList().empty());
+}
+
+} // namespace
+} // namespace kadrel::test

@@ -1,0 +1,269 @@
+#include "EditorFixture.h"
+#include "core/Bytes.h"
+#include "core/TempDir.h"
+#include "util/TextUtils.h"
+
+#include <QPushButton>
+
+#include <gmock/gmock.h>
+
+#include <sys/stat.h>
+
+namespace kadrel::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+Bytes TrackChunk(const Bytes& events) {
+    const Bytes withEnd = Cat({events, {0x00, 0xFF, 0x2F, 0x00}});
+    return Cat({Tag("MTrk"), {0, 0, 0, static_cast<std::uint8_t>(withEnd.size())}, withEnd});
+}
+
+Bytes MidiFile(std::initializer_list<Bytes> tracks) {
+    Bytes file = Cat({Tag("MThd"), {0, 0, 0, 6, 0, 1, 0, static_cast<std::uint8_t>(tracks.size()), 0, 0x10}});
+    for (const auto& t : tracks)
+        file = Cat({file, TrackChunk(t)});
+    return file;
+}
+
+class FileCommands : public EditorTest {
+protected:
+    QString Path(const std::string& name) { return QString::fromStdString(dir / name); }
+
+    QString Write(const std::string& name, const Bytes& bytes) {
+        WriteFile(dir / name, bytes);
+        return Path(name);
+    }
+
+    void Open(const QString& path) {
+        dialogs.OpenNames.push_back(path);
+        window->OuvrirClick();
+    }
+
+    std::vector<std::string> NoteTexts() const {
+        std::vector<std::string> out;
+        for (const auto& n : window->Notes)
+            out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" + std::to_string(n->Len) +
+                          " c" + std::to_string(n->Channel) + " t" + std::to_string(n->Track));
+        return out;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(FileCommands, OpenMakesRowsNotesSelectsTheFirstTrackAndSendsPrograms) {
+    const QString path = Write("three.mid", MidiFile({
+                                                {0x00, 0xC0, 0x18, 0x00, 0x90, 60, 100, 0x10, 0x80, 60, 0},
+                                                {0x00, 0xC1, 0x21, 0x08, 0x91, 43, 100, 0x20, 0x81, 43, 0},
+                                                {},
+                                            }));
+    window->Modified = true;
+    dialogs.Answers.push_back(QMessageBox::No);
+    Open(path);
+    EXPECT_EQ(dialogs.Messages.front().Text, "Voulez-vous enregistrer les modifications?");
+    EXPECT_EQ(dialogs.Folders.back().toStdString(), ProgramFolder());
+    EXPECT_THAT(RowTexts(), ElementsAre("0||0|024 - Nylon Guitar", "1||1|033 - Fingered Bass", "2||2|000 - Piano 1"));
+    EXPECT_THAT(NoteTexts(), ElementsAre("60@0+16 c0 t0", "43@8+32 c1 t1"));
+    EXPECT_THAT(Sent(), ElementsAre(PatchMsg(0, 24), PatchMsg(1, 33)));
+    EXPECT_EQ(window->SelectedRow(), 0);
+    ASSERT_EQ(score().NoteList().size(), 1u);
+    EXPECT_EQ(score().NoteList()[0]->NoteNum, 60);
+    EXPECT_FALSE(window->Modified);
+    EXPECT_EQ(window->FileName, path.toStdString());
+}
+
+TEST_F(FileCommands, ImportEdgeCases) {
+    struct Case {
+        const char* what;
+        Bytes file;
+        std::vector<std::string> notes;
+    };
+    const Case cases[] = {
+        {"note-ons of velocity 0 are further notes",
+         MidiFile({{0x00, 0x90, 60, 100, 0x08, 0x90, 60, 0, 0x08, 0x90, 62, 100, 0x08, 0x90, 62, 0}}),
+         {"60@0+16 c0 t0", "60@8+16 c0 t0", "62@16+16 c0 t0", "62@24+16 c0 t0"}},
+        {"overlapping notes of one number", MidiFile({{0x00, 0x90, 60, 1, 0x08, 0x90, 60, 1, 0x08, 0x80, 60, 0, 0x08, 0x80, 60, 0}}),
+         {"60@0+16 c0 t0", "60@8+16 c0 t0"}},
+        {"note-off in the same tick", MidiFile({{0x04, 0x90, 60, 1, 0x00, 0x80, 60, 0}}), {"60@4+1 c0 t0"}},
+        {"note-off in another track", MidiFile({{0x00, 0x90, 60, 1}, {0x30, 0x80, 60, 0}}), {"60@0+48 c0 t0"}},
+        {"note-off without a note", MidiFile({{0x00, 0x80, 70, 0, 0x00, 0x90, 60, 1}}), {"60@0+16 c0 t0"}},
+    };
+    for (const auto& c : cases) {
+        Open(Write("case.mid", c.file));
+        EXPECT_EQ(NoteTexts(), c.notes) << c.what;
+    }
+}
+
+TEST_F(FileCommands, TrackWithoutChannelEventsKeepsItsNumberAsChannel) {
+    Open(Write("t.mid", MidiFile({{0x00, 0x95, 60, 1}, {}, {0x00, 0xC7, 200}})));
+    EXPECT_THAT(RowTexts(), ElementsAre("0||5|000 - Piano 1", "1||1|000 - Piano 1", "2||7|000 - Piano 1"));
+    EXPECT_TRUE(Sent().empty()) << "a program of 128 or more has no instrument and is not sent";
+}
+
+TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithItsName) {
+    AddTrack(0);
+    const QString path = Write("bad.mid", {'n', 'o', 'p', 'e'});
+    window->Modified = false;
+    Open(path);
+    EXPECT_EQ(dialogs.Messages.back().Text, "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.");
+    EXPECT_EQ(dialogs.Messages.back().Icon, QMessageBox::Critical);
+    EXPECT_EQ(window->RowCount(), 0);
+    EXPECT_TRUE(window->Notes.empty());
+    EXPECT_EQ(window->FileName, path.toStdString());
+    EXPECT_FALSE(window->Modified);
+}
+
+TEST_F(FileCommands, CancelAtTheSaveQuestionChangesNothing) {
+    AddTrack(2);
+    window->FileName = "/somewhere/song.mid";
+    for (auto command : {&TMain::NouveauClick, &TMain::OuvrirClick}) {
+        dialogs.Answers.push_back(QMessageBox::Cancel);
+        (window.get()->*command)();
+        EXPECT_EQ(window->RowCount(), 1);
+        EXPECT_TRUE(window->Modified);
+        EXPECT_EQ(window->FileName, "/somewhere/song.mid");
+        EXPECT_TRUE(dialogs.Folders.empty()) << "no file dialog after Cancel";
+    }
+}
+
+TEST_F(FileCommands, NewAfterYesSavesThenEmpties) {
+    AddTrack(0);
+    const QString path = Path("saved.mid");
+    window->FileName = path.toStdString();
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    window->NouveauClick();
+    EXPECT_EQ(ReadFile(path.toStdString()).size(), 14u + 8 + 3 + 4);
+    EXPECT_EQ(window->RowCount(), 0);
+    EXPECT_EQ(window->FileName, "");
+    EXPECT_FALSE(window->Modified);
+    EXPECT_TRUE(window->ModTrack->isEnabled()) << "New leaves the track buttons as they were";
+}
+
+TEST_F(FileCommands, SaveWritesTheSongByteForByte) {
+    AddTrack(0);
+    window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
+    const QString path = Path("one.mid");
+    dialogs.SaveNames.push_back(path);
+    window->EnregistrerClick(); // no name yet: asks for one
+    EXPECT_EQ(Hex(ReadFile(path.toStdString())), "4D 54 68 64 00 00 00 06 00 01 00 01 00 10 4D 54 72 6B 00 00 00 0F "
+                                                 "00 C0 00 00 90 3C 7F 10 80 3C 00 00 FF 2F 00");
+    EXPECT_EQ(window->FileName, path.toStdString());
+    EXPECT_FALSE(window->Modified);
+
+    // Saving again under the name writes without a dialog.
+    window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{62, 16, 1, 0, 0}));
+    window->EnregistrerClick();
+    EXPECT_EQ(dialogs.Folders.size(), 1u);
+    EXPECT_EQ(ReadFile(path.toStdString()).size(), 45u);
+}
+
+TEST_F(FileCommands, SaveAsUnderAnExistingNameAsksFirst) {
+    AddTrack(0);
+    const QString path = Write("old.mid", {1, 2, 3});
+    dialogs.SaveNames.push_back(path);
+    dialogs.Answers.push_back(QMessageBox::No);
+    window->SaveAsClick();
+    EXPECT_EQ(ReadFile(path.toStdString()), Bytes({1, 2, 3})) << "No writes nothing";
+    EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(dialogs.Messages.back().Text.contains(path));
+    EXPECT_TRUE(window->Modified);
+
+    dialogs.SaveNames.push_back(path);
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    window->SaveAsClick();
+    EXPECT_EQ(ReadFile(path.toStdString()).size(), 14u + 8 + 3 + 4);
+    EXPECT_FALSE(window->Modified);
+}
+
+TEST_F(FileCommands, SaveAsWithoutExtensionUsesTheNameAsTyped) {
+    AddTrack(0);
+    dialogs.SaveNames.push_back(Path("chanson"));
+    window->SaveAsClick();
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"chanson"});
+}
+
+TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndModifiedAndShowsTheError) {
+    AddTrack(0);
+    const std::string folder = dir / "folder.mid";
+    ::mkdir(folder.c_str(), 0755);
+    window->FileName = folder;
+    QTest::keyClick(window.get(), Qt::Key_F4);
+    EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
+    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(), "Impossible de créer le fichier " + folder);
+    EXPECT_TRUE(window->Modified);
+}
+
+TEST_F(FileCommands, ARowOnChannel16IsSavedOnChannel0) {
+    // A file of 17 tracks without channel events gives a row whose channel text is "16".
+    std::vector<Bytes> tracks(17);
+    Bytes file = Cat({Tag("MThd"), {0, 0, 0, 6, 0, 1, 0, 17, 0, 0x10}});
+    for (int t = 0; t < 17; ++t)
+        file = Cat({file, TrackChunk({})});
+    Open(Write("many.mid", file));
+    ASSERT_EQ(window->RowCount(), 17);
+    EXPECT_EQ(window->Row(16).Channel, "16");
+    const QString saved = Path("saved.mid");
+    window->FileName = saved.toStdString();
+    window->EnregistrerClick();
+    const Bytes bytes = ReadFile(saved.toStdString());
+    ASSERT_GE(bytes.size(), 14u + 17 * 15);
+    // The 17th track chunk: "MTrk", length 7, then 00 C0 00.
+    EXPECT_EQ(Hex(Bytes(bytes.end() - 7, bytes.end())), "00 C0 00 00 FF 2F 00");
+}
+
+TEST_F(FileCommands, ASavedSongOpensAgainWithTheSameNotes) {
+    AddTrack(0, 19, "Orgue");
+    AddTrack(9, 0);
+    const std::vector<TMidiNote> song = {{60, 0, 12, 0, 0}, {64, 4, 30, 0, 0}, {36, 0, 4, 9, 1}, {38, 8, 4, 9, 1},
+                                         {67, 100, 1, 0, 0}};
+    for (const auto& n : song)
+        window->Notes.push_back(std::make_unique<TMidiNote>(n));
+    const QString path = Path("again.mid");
+    window->FileName = path.toStdString();
+    window->EnregistrerClick();
+    Open(path);
+    EXPECT_THAT(NoteTexts(), ElementsAre("60@0+12 c0 t0", "64@4+30 c0 t0", "67@100+1 c0 t0", "36@0+4 c9 t1", "38@8+4 c9 t1"));
+    EXPECT_THAT(RowTexts(), ElementsAre("0||0|019 - Church Organ", "1||9|000 - Piano 1"));
+}
+
+TEST_F(FileCommands, DisassembleWritesTheListingBesideTheFileAndHandsItToTheDesktop) {
+    AddTrack(0);
+    window->FileName = "/some/song.mid";
+    const QString path = Write("one.mid", MidiFile({{0x00, 0x90, 60, 127}}));
+    dialogs.OpenNames.push_back(path);
+    window->DeasmClick();
+    const std::string listing = path.toStdString() + ".txt";
+    const Bytes text = ReadFile(listing);
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(std::string(text.begin(), text.begin() + 17), "Disassembling of ");
+    EXPECT_THAT(dialogs.Opened, ElementsAre(QString::fromStdString(listing)));
+    EXPECT_EQ(window->FileName, "/some/song.mid");
+    EXPECT_TRUE(window->Modified);
+    EXPECT_EQ(window->RowCount(), 1);
+}
+
+TEST_F(FileCommands, DisassembleOfATextFileAndCancel) {
+    const QString path = Write("x.txt", {'h', 'e', 'l', 'l', 'o'});
+    dialogs.OpenNames.push_back(path);
+    window->DeasmClick();
+    const Bytes text = ReadFile(path.toStdString() + ".txt");
+    const std::string listing(text.begin(), text.end());
+    EXPECT_NE(listing.find("Unexpected byte at offset #4\r\n"), std::string::npos) << listing;
+
+    dialogs.Opened.clear();
+    window->DeasmClick(); // cancelled: no name scripted
+    EXPECT_TRUE(dialogs.Opened.empty());
+    EXPECT_EQ(dir.Names().size(), 2u);
+}
+
+TEST_F(FileCommands, DisassembleOfAMissingFileShowsTheErrorAndOpensNothing) {
+    dialogs.OpenNames.push_back(Path("gone.mid"));
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
+    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(), "Impossible d'ouvrir le fichier " + dir / "gone.mid");
+    EXPECT_TRUE(dialogs.Opened.empty());
+    EXPECT_TRUE(dir.Names().empty());
+}
+
+} // namespace
+} // namespace kadrel::test

@@ -1,0 +1,320 @@
+#include "EditorFixture.h"
+#include "core/Bytes.h"
+#include "core/TempDir.h"
+#include "midi/Vlv.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gmock/gmock.h>
+
+namespace kadrel::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+class MainWindow : public EditorTest {};
+
+TEST_F(MainWindow, LayoutCaptionsAndStartState) {
+    EXPECT_EQ(window->windowTitle(), "Kadrel");
+    EXPECT_EQ(score().pos(), QPoint(8, 8));
+    EXPECT_EQ(score().height(), 112);
+    EXPECT_EQ(score().InterWidth(), 8);
+    EXPECT_EQ(score().SmallestWidth(), 2);
+    EXPECT_EQ(score().LargePosLen(), 16);
+    EXPECT_EQ(score().CursorPos(), 0);
+    EXPECT_EQ(score().MesureLen(), 64);
+    EXPECT_EQ(score().VertGridLen(), 16);
+    EXPECT_EQ(score().FirstMesure(), 0);
+    EXPECT_EQ(window->TrackList->pos(), QPoint(8, 160));
+    EXPECT_EQ(window->AddTrack->geometry(), QRect(8, 128, 75, 25));
+    EXPECT_EQ(window->ModTrack->geometry(), QRect(88, 128, 75, 25));
+    EXPECT_EQ(window->DelTrack->geometry(), QRect(168, 128, 75, 25));
+    EXPECT_EQ(window->PanelPlay->geometry(), QRect(256, 128, 234, 25));
+    EXPECT_EQ(window->PanelEditMode->geometry(), QRect(504, 128, 153, 25));
+    EXPECT_EQ(window->AddTrack->text(), "Ajouter");
+    EXPECT_EQ(window->ModTrack->text(), "Modifier");
+    EXPECT_EQ(window->DelTrack->text(), "Supprimer");
+    EXPECT_TRUE(window->AddTrack->isEnabled());
+    EXPECT_FALSE(window->ModTrack->isEnabled());
+    EXPECT_FALSE(window->DelTrack->isEnabled());
+    const QStringList headers = {"#", "Nom du track", "Canal", "Instrument"};
+    for (int c = 0; c < 4; ++c)
+        EXPECT_EQ(window->TrackList->headerItem()->text(c), headers[c]);
+    EXPECT_EQ(window->TrackList->columnWidth(0), 25);
+    EXPECT_EQ(window->TrackList->columnWidth(1), 200);
+    EXPECT_EQ(window->TrackList->columnWidth(3), 200);
+    EXPECT_FALSE(window->Modified);
+    EXPECT_EQ(window->FileName, "");
+    EXPECT_TRUE(window->SeekReleased);
+    EXPECT_EQ(window->GridSize->text(), "16");
+    EXPECT_EQ(window->GridSize->toolTip(), "Taille actuelle de la grille");
+    EXPECT_EQ(window->TimerNoteOFF->interval(), 250);
+    EXPECT_FALSE(window->TimerNoteOFF->isActive());
+}
+
+TEST_F(MainWindow, FlatButtonsHintsPlacesAndStates) {
+    struct Button {
+        QToolButton* button;
+        int left;
+        const char* hint;
+        bool enabled;
+    };
+    const Button buttons[] = {
+        {window->BackBegin, 2, "Début", true},
+        {window->Back2, 26, "Arrière rapide", true},
+        {window->Back1, 50, "Arrière", true},
+        {window->Play, 82, "Jouer", true},
+        {window->StopPlay, 106, "Arrêt", true},
+        {window->PausePlay, 130, "Pause", false},
+        {window->Forw1, 162, "Avancer", true},
+        {window->Forw2, 186, "Avance rapide", true},
+        {window->ForwEnd, 210, "Aller à la fin", true},
+        {window->ModeSelect, 2, "Mode sélection", true},
+        {window->ModeNote, 26, "Mode ajout / suppression de notes", true},
+        {window->ModeDieze, 50, "Mode dièzes / bémols", true},
+        {window->GridLess, 80, "Grille plus petite (raccourci clavier: - )", true},
+    };
+    for (const auto& b : buttons) {
+        SCOPED_TRACE(b.hint);
+        EXPECT_EQ(b.button->geometry(), QRect(b.left, 2, 23, 22));
+        EXPECT_EQ(b.button->toolTip(), QString::fromUtf8(b.hint));
+        EXPECT_EQ(b.button->isEnabled(), b.enabled);
+        EXPECT_TRUE(b.button->autoRaise());
+        EXPECT_FALSE(b.button->icon().isNull());
+        EXPECT_EQ(b.button->focusPolicy(), Qt::NoFocus);
+    }
+    EXPECT_TRUE(window->ModeNote->isChecked());
+    EXPECT_FALSE(window->ModeSelect->isChecked());
+    window->ModeSelect->click();
+    EXPECT_TRUE(window->ModeSelect->isChecked());
+    EXPECT_FALSE(window->ModeNote->isChecked()) << "one mode button is down at a time";
+}
+
+TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
+    EXPECT_EQ(window->Fichier->title(), "&Fichier");
+    const std::pair<QAction*, std::pair<const char*, QKeySequence>> items[] = {
+        {window->Nouveau, {"&Nouveau", QKeySequence(Qt::Key_F2)}},
+        {window->Ouvrir, {"&Ouvrir...", QKeySequence(Qt::Key_F3)}},
+        {window->Enregistrer, {"&Enregistrer", QKeySequence(Qt::Key_F4)}},
+        {window->SaveAs, {"Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4)}},
+        {window->Deasm, {"&Désassembler MIDI...", QKeySequence(Qt::Key_F5)}},
+        {window->Quitter, {"&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4)}},
+    };
+    for (const auto& [action, expected] : items) {
+        EXPECT_EQ(action->text(), QString::fromUtf8(expected.first));
+        EXPECT_EQ(action->shortcut(), expected.second);
+    }
+    const auto actions = window->Fichier->actions();
+    ASSERT_EQ(actions.size(), 8);
+    EXPECT_TRUE(actions[4]->isSeparator());
+    EXPECT_TRUE(actions[6]->isSeparator());
+}
+
+TEST_F(MainWindow, KeptEdgesFollowTheWindowSize) {
+    const QSize before = window->centralWidget()->size();
+    window->resize(window->width() + 100, window->height() + 50);
+    QCoreApplication::processEvents();
+    const QSize client = window->centralWidget()->size();
+    ASSERT_NE(client, before);
+    EXPECT_EQ(window->TrackList->geometry(), QRect(8, 160, client.width() - 16, client.height() - 168));
+    EXPECT_EQ(score().geometry(), QRect(8, 8, client.width() - 16, 112));
+    EXPECT_EQ(window->AddTrack->pos(), QPoint(8, 128));
+}
+
+TEST_F(MainWindow, GridSizeSequences) {
+    struct Step {
+        void (TMain::*click)();
+        int size;
+        int grid;
+    };
+    const Step less[] = {{&TMain::GridLessClick, 8, 8},
+                         {&TMain::GridLessClick, 4, 4},
+                         {&TMain::GridLessClick, 2, 4},
+                         {&TMain::GridLessClick, 1, 4},
+                         {&TMain::GridLessClick, 1, 4},
+                         {&TMain::GridPlusClick, 2, 4},
+                         {&TMain::GridPlusClick, 4, 4},
+                         {&TMain::GridPlusClick, 8, 8},
+                         {&TMain::GridPlusClick, 16, 16},
+                         {&TMain::GridPlusClick, 32, 32},
+                         {&TMain::GridPlusClick, 64, 64},
+                         {&TMain::GridPlusClick, 64, 64}};
+    for (const auto& step : less) {
+        (window.get()->*step.click)();
+        EXPECT_EQ(score().LargePosLen(), step.size);
+        EXPECT_EQ(score().VertGridLen(), step.grid);
+        EXPECT_EQ(window->GridSize->text(), QString::number(step.size));
+    }
+}
+
+TEST_F(MainWindow, GridLinesFollowTheGridSize) {
+    window->GridLessClick(); // 8: a grey line every 16 pixels
+    const QImage image = score().Image();
+    const QColor grey(176, 176, 176);
+    EXPECT_EQ(image.pixelColor(16, 20), grey);
+    EXPECT_EQ(image.pixelColor(48, 20), grey);
+    window->GridPlusClick();
+    window->GridPlusClick(); // 32: every 64 pixels
+    EXPECT_NE(score().Image().pixelColor(32, 20), grey);
+    EXPECT_EQ(score().Image().pixelColor(64, 20), grey);
+}
+
+TEST_F(MainWindow, KeypadPlusAndMinusWorkFromTheTrackListButNotTheMainKeyboard) {
+    window->TrackList->setFocus();
+    QTest::keyClick(window->TrackList, Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(score().LargePosLen(), 32);
+    QTest::keyClick(window->TrackList, Qt::Key_Plus);
+    EXPECT_EQ(score().LargePosLen(), 32);
+    QTest::keyClick(window->AddTrack, Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(score().LargePosLen(), 16);
+    QTest::keyClick(window.get(), Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(score().LargePosLen(), 8);
+    QTest::keyClick(window.get(), Qt::Key_Minus);
+    EXPECT_EQ(score().LargePosLen(), 8);
+}
+
+class DeleteKey : public EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        AddTrack(0);
+        AddTrack(1);
+        for (std::uint16_t t : {0, 1, 0, 0})
+            window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 16 * window->Notes.size(), 8, 0, t}));
+        SelectRow(0);
+        window->Modified = false;
+    }
+};
+
+TEST_F(DeleteKey, RemovesTheSelectedNotesOfTheShownTrackInSelectionMode) {
+    ASSERT_EQ(score().NoteList().size(), 3u);
+    score().NoteList()[0]->Selected = true;
+    score().NoteList()[2]->Selected = true;
+    window->ModeSelect->click();
+    QTest::keyClick(window->TrackList, Qt::Key_Delete);
+    ASSERT_EQ(window->Notes.size(), 2u);
+    EXPECT_EQ(window->Notes[0]->Pos, 16) << "the other track's note stays";
+    EXPECT_EQ(window->Notes[1]->Pos, 32);
+    ASSERT_EQ(score().NoteList().size(), 1u);
+    EXPECT_EQ(score().NoteList()[0]->Data, window->Notes[1].get());
+    EXPECT_TRUE(window->Modified);
+}
+
+TEST_F(DeleteKey, DoesNothingInTheOtherModes) {
+    score().NoteList()[0]->Selected = true;
+    for (QToolButton* mode : {window->ModeNote, window->ModeDieze}) {
+        mode->setChecked(true);
+        window->FormKeyDown(46);
+        EXPECT_EQ(window->Notes.size(), 4u);
+        EXPECT_FALSE(window->Modified);
+    }
+}
+
+TEST_F(DeleteKey, WithNothingSelectedRemovesNothingButSetsModified) {
+    window->ModeSelect->click();
+    window->FormKeyDown(46);
+    EXPECT_EQ(window->Notes.size(), 4u);
+    EXPECT_TRUE(window->Modified);
+}
+
+TEST_F(MainWindow, ClosingWithoutChangesAsksNothing) {
+    window->close();
+    EXPECT_TRUE(dialogs.Messages.empty());
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, ClosingWithChangesOffersToSave) {
+    TempDir dir;
+    AddTrack(0);
+    dialogs.Messages.clear();
+
+    dialogs.Answers.push_back(QMessageBox::Cancel);
+    window->QuitterClick();
+    EXPECT_TRUE(window->isVisible()) << "Annuler keeps the window";
+    EXPECT_EQ(dialogs.Messages.back().Text, "Voulez-vous enregistrer les modifications?");
+    EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+
+    // Oui with a save dialog that is cancelled: nothing was saved, so the window stays.
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+
+    dialogs.Answers.push_back(QMessageBox::Yes);
+    dialogs.SaveNames.push_back(QString::fromStdString(dir / "kept.mid"));
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(ReadFile(dir / "kept.mid").size(), 29u);
+}
+
+TEST_F(MainWindow, ClosingWithChangesAndNoClosesWithoutSaving) {
+    AddTrack(0);
+    dialogs.Answers.push_back(QMessageBox::No);
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->MidiOut(), nullptr) << "the port is released";
+    EXPECT_TRUE(window->Notes.empty());
+}
+
+TEST_F(MainWindow, TheModelsInconsistencyReportIsAPlainBox) {
+    vlv weird;
+    weird.Bytes.clear();
+    weird.Bytes.push_back(0x05);
+    weird.Bytes.push_back(0x05);
+    (void)weird.GetValue();
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Text, "Weird thing hapenned: 0 / 1");
+    EXPECT_EQ(dialogs.Messages[0].Icon, QMessageBox::NoIcon);
+    EXPECT_EQ(dialogs.Messages[0].Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+// --- without a port ---
+
+class WithoutPort : public EditorTest {
+protected:
+    void SetUp() override {
+        out.RefuseOpen(6);
+        EditorTest::SetUp();
+    }
+};
+
+TEST_F(WithoutPort, TheWindowComesUpAndTellsTheUserOnce) {
+    EXPECT_EQ(window->MidiOut(), nullptr);
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Caption, "Erreur");
+    EXPECT_EQ(dialogs.Messages[0].Text, "Couldn't open MIDI output: error 6 (No device driver present)");
+}
+
+TEST_F(WithoutPort, CommandsDoTheirWorkAndSendNothing) {
+    TempDir dir;
+    dialogs.Messages.clear();
+    AddTrack(0, 12);
+    EXPECT_EQ(window->RowCount(), 1);
+    SelectRow(0);
+    dialogs.TrackInfoAnswers.push_back(FillTrack(2, 13));
+    window->ModTrackClick();
+    EXPECT_EQ(window->Row(0).Channel, "2");
+
+    // A file with program changes opens whole.
+    WriteFile(dir / "p.mid", Cat({Tag("MThd"), {0, 0, 0, 6, 0, 1, 0, 1, 0, 0x10}, Tag("MTrk"),
+                                  {0, 0, 0, 15, 0x00, 0xC0, 0x05, 0x00, 0x90, 60, 1, 0x00, 0xC0, 0x06, 0x00, 0xFF, 0x2F, 0x00}}));
+    dialogs.Answers.push_back(QMessageBox::No);
+    dialogs.OpenNames.push_back(QString::fromStdString(dir / "p.mid"));
+    window->OuvrirClick();
+    EXPECT_EQ(window->Row(0).Instrument, "006 - Harpsichord");
+    EXPECT_EQ(window->Notes.size(), 1u);
+
+    EXPECT_THAT(dialogs.Texts(), ElementsAre("Voulez-vous enregistrer les modifications?"));
+    EXPECT_TRUE(out.Messages().empty());
+}
+
+} // namespace
+} // namespace kadrel::test

@@ -1,0 +1,269 @@
+#include "EditorFixture.h"
+
+#include <QToolButton>
+
+#include <gmock/gmock.h>
+
+#include <numeric>
+
+namespace kadrel::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr std::uint32_t T0 = 1000; // the virtual clock's time when a test starts
+
+class Playback : public EditorTest {
+protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        AddTrack(0);
+        window->Modified = false;
+        out.Clear();
+    }
+
+    void AddNote(int num, int pos, int len, int channel = 0, int track = 0) {
+        window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{static_cast<std::uint8_t>(num), pos, len,
+                                                                       static_cast<std::uint8_t>(channel),
+                                                                       static_cast<std::uint16_t>(track)}));
+    }
+
+    // Presses Play and runs the loop in virtual time until a scheduled Stop or Pause ends it.
+    void PlayUntilStopAt(std::uint32_t at) {
+        clock.At(at, [this] { window->StopPlayClick(); });
+        window->PlayClick();
+        QCoreApplication::processEvents();
+    }
+
+    // The messages sent before the final all-notes-off.
+    std::vector<RecordedMessage> BeforeAllNotesOff(std::size_t rows = 1) const {
+        const auto& all = out.Messages();
+        EXPECT_GE(all.size(), 128 * rows);
+        return std::vector<RecordedMessage>(all.begin(), all.end() - static_cast<long>(128 * rows));
+    }
+};
+
+TEST_F(Playback, FirstStepHandlesPositionMinus1AndNotesAt0StartAfter30ms) {
+    AddNote(60, 0, 2);
+    PlayUntilStopAt(T0 + 100);
+    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 30, NoteOnMsg(0, 60)},
+                                                 RecordedMessage{T0 + 90, NoteOffMsg(0, 60)}));
+}
+
+TEST_F(Playback, ANoteAt10OfLength5StartsAt330msAndStopsAt480ms) {
+    AddNote(64, 10, 5, 2);
+    PlayUntilStopAt(T0 + 600);
+    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 330, NoteOnMsg(2, 64)},
+                                                 RecordedMessage{T0 + 480, NoteOffMsg(2, 64)}));
+}
+
+TEST_F(Playback, WithinAStepOffsGoBeforeOnsInListOrder) {
+    AddNote(60, 20, 4);  // starts where the next one ends
+    AddNote(60, 10, 10); // ends at 20
+    AddNote(62, 20, 1, 1);
+    PlayUntilStopAt(T0 + 30 * 22);
+    const auto sent = BeforeAllNotesOff();
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(sent[0], (RecordedMessage{T0 + 330, NoteOnMsg(0, 60)}));
+    EXPECT_EQ(sent[1], (RecordedMessage{T0 + 630, NoteOffMsg(0, 60)}));
+    EXPECT_EQ(sent[2], (RecordedMessage{T0 + 630, NoteOnMsg(0, 60)}));
+    EXPECT_EQ(sent[3], (RecordedMessage{T0 + 630, NoteOnMsg(1, 62)}));
+}
+
+TEST_F(Playback, TheCursorFollowsTwoPositionsAheadOfTheNotesSent) {
+    std::vector<std::int32_t> cursors;
+    for (std::uint32_t t = T0 + 5; t < T0 + 100; t += 30)
+        clock.At(t, [&] { cursors.push_back(score().CursorPos()); });
+    PlayUntilStopAt(T0 + 100);
+    // After the step that handles position q, the cursor is at position q + 2 (pixel 2q + 4).
+    EXPECT_THAT(cursors, ElementsAre(2, 4, 6, 8));
+    EXPECT_EQ(score().CursorPos(), 0) << "Stop puts the cursor back at 0";
+}
+
+TEST_F(Playback, PlayStartsAtTheCursor) {
+    AddNote(60, 3, 1);
+    AddNote(61, 8, 1);
+    score().SetCursorPos(16); // position 8
+    PlayUntilStopAt(T0 + 50);
+    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 30, NoteOnMsg(0, 61)}));
+}
+
+TEST_F(Playback, StopSends128NoteOffsOnEveryRowChannelAndPutsTheCursorAt0) {
+    AddTrack(3);
+    out.Clear();
+    PlayUntilStopAt(T0 + 65);
+    const auto& all = out.Messages();
+    ASSERT_EQ(all.size(), 256u);
+    for (int n = 0; n < 128; ++n) {
+        EXPECT_EQ(all[n].Msg, NoteOffMsg(0, n));
+        EXPECT_EQ(all[128 + n].Msg, NoteOffMsg(3, n));
+    }
+    EXPECT_EQ(score().CursorPos(), 0);
+    EXPECT_FALSE(window->PlayLoopRunning());
+}
+
+TEST_F(Playback, StopWhileIdleOnlyMovesTheCursor) {
+    score().SetCursorPos(300);
+    window->StopPlayClick();
+    EXPECT_EQ(score().CursorPos(), 0);
+    EXPECT_TRUE(out.Messages().empty());
+}
+
+TEST_F(Playback, PauseThenPlayHandlesNoPositionTwiceOrSkipsOne) {
+    for (int p = 0; p < 20; ++p)
+        AddNote(40 + p, p, 1);
+    clock.At(T0 + 200, [this] { window->PausePlayClick(); });
+    window->PlayClick();
+    QCoreApplication::processEvents();
+    const std::int32_t pausedAt = score().CursorPos();
+    EXPECT_GT(pausedAt, 0) << "Pause leaves the cursor where it is";
+    PlayUntilStopAt(clock.NowMs() + 700);
+    std::vector<int> started;
+    for (const auto& m : out.Messages())
+        if ((m.Msg & 0xF0) == 0x90)
+            started.push_back(static_cast<int>((m.Msg >> 8) & 0x7F) - 40);
+    std::vector<int> expected(20);
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(started, expected);
+}
+
+TEST_F(Playback, ButtonStatesFollowTheTransport) {
+    auto states = [this] {
+        std::string s;
+        for (QToolButton* b : {window->BackBegin, window->Back2, window->Back1, window->Play, window->StopPlay,
+                               window->PausePlay, window->Forw1, window->Forw2, window->ForwEnd})
+            s += b->isEnabled() ? '1' : '0';
+        return s;
+    };
+    EXPECT_EQ(states(), "111110111");
+    std::string whilePlaying;
+    clock.At(T0 + 40, [&] { whilePlaying = states(); });
+    clock.At(T0 + 70, [this] { window->PausePlayClick(); });
+    window->PlayClick();
+    EXPECT_EQ(states(), "000011000") << "right after Play, before the loop starts";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(whilePlaying, "000011000");
+    EXPECT_EQ(states(), "111110111");
+    PlayUntilStopAt(clock.NowMs() + 40);
+    EXPECT_EQ(states(), "111110111");
+}
+
+TEST_F(Playback, ARowOnChannel16FailsTheAllNotesOffAtThatRow) {
+    window->TrackList->topLevelItem(0)->setText(2, "16");
+    AddTrack(4);
+    out.Clear();
+    PlayUntilStopAt(T0 + 40);
+    EXPECT_TRUE(out.Messages().empty()) << "the rows after it get no note-offs";
+    ASSERT_FALSE(dialogs.Messages.empty());
+    EXPECT_EQ(dialogs.Messages.back().Text, "Invalid MIDI channel: 16");
+    EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
+}
+
+TEST_F(Playback, ARefusedMessageEndsTheLoopWithoutTheFinalNoteOffs) {
+    AddNote(60, 0, 4);
+    out.RefuseSend(5);
+    clock.At(T0 + 300, [this] { window->StopPlayClick(); });
+    window->PlayClick();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->PlayLoopRunning());
+    EXPECT_EQ(dialogs.Messages.back().Text, "Couldn't send MIDI short message: error 5 (Device handle is invalid)");
+    EXPECT_EQ(clock.NowMs(), T0 + 30) << "the loop ended at the failing step";
+    EXPECT_FALSE(window->Play->isEnabled()) << "the buttons keep the playing state until Stop or Pause";
+}
+
+TEST_F(Playback, LateStepsCatchUpWithoutWaiting) {
+    for (int p = 0; p < 8; ++p)
+        AddNote(50 + p, p, 20);
+    // A slow handler holds the loop for 100 ms during the wait of the second step.
+    clock.At(T0 + 40, [this] { clock.Advance(100); });
+    PlayUntilStopAt(T0 + 280);
+    std::vector<std::uint32_t> onTimes;
+    for (const auto& m : out.Messages())
+        if ((m.Msg & 0xF0) == 0x90)
+            onTimes.push_back(m.TimeMs - T0);
+    // Position 0 on time; the slow handler holds the step of position 1 until 140 ms, and 2
+    // and 3, due meanwhile, follow at once; from 4 on the steps are back on the grid of
+    // deadlines fixed at the start.
+    EXPECT_THAT(onTimes, ElementsAre(30, 140, 140, 140, 150, 180, 210, 240));
+}
+
+TEST_F(Playback, NotesAddedDuringPlaybackPlayFromTheNextStep) {
+    clock.At(T0 + 100, [this] { AddNote(70, 5, 1); });
+    PlayUntilStopAt(T0 + 250);
+    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 180, NoteOnMsg(0, 70)},
+                                                 RecordedMessage{T0 + 210, NoteOffMsg(0, 70)}));
+}
+
+TEST_F(Playback, PlaybackGoesOnAfterTheLastNote) {
+    AddNote(60, 0, 1);
+    PlayUntilStopAt(T0 + 3000);
+    EXPECT_GE(clock.Waits, 99);
+}
+
+TEST_F(Playback, ClosingWhilePlayingEndsTheLoopBeforeThePortIsClosed) {
+    AddNote(60, 0, 100);
+    clock.At(T0 + 100, [this] { window->close(); });
+    window->PlayClick();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->PlayLoopRunning());
+    QCoreApplication::processEvents(); // the close waits for the loop, then happens
+    EXPECT_FALSE(window->isVisible());
+    const auto& calls = out.Calls();
+    ASSERT_GE(calls.size(), 130u);
+    EXPECT_EQ(calls.back().What, RecordedCall::Kind::Close);
+    int offsets = 0;
+    for (std::size_t i = calls.size() - 129; i < calls.size() - 1; ++i)
+        offsets += calls[i].What == RecordedCall::Kind::ShortMsg && calls[i].Result == 0 ? 1 : 0;
+    EXPECT_EQ(offsets, 128) << "the final note-offs went through the open port";
+    EXPECT_TRUE(window->Notes.empty());
+}
+
+// --- seeking and jumps ---
+
+TEST_F(Playback, HoldingBack1FromPixel20GoesTo12Then4Then0AndStays) {
+    score().SetCursorPos(20);
+    std::vector<std::int32_t> seen;
+    for (std::uint32_t t = T0 + 1; t < T0 + 120; t += 30)
+        clock.At(t, [&] { seen.push_back(score().CursorPos()); });
+    clock.At(T0 + 125, [this] { window->SpeedMouseUp(); });
+    window->Back1MouseDown();
+    QCoreApplication::processEvents();
+    EXPECT_THAT(seen, ElementsAre(12, 4, 0, 0));
+    EXPECT_FALSE(window->SeekLoopRunning());
+}
+
+TEST_F(Playback, SeekStepsInPixels) {
+    const std::pair<void (TMain::*)(), int> buttons[] = {
+        {&TMain::Forw1MouseDown, 8}, {&TMain::Forw2MouseDown, 32}, {&TMain::Back1MouseDown, -8}, {&TMain::Back2MouseDown, -32}};
+    for (const auto& [press, step] : buttons) {
+        score().SetCursorPos(1000);
+        clock.At(clock.NowMs() + 45, [this] { window->SpeedMouseUp(); });
+        (window.get()->*press)();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(score().CursorPos(), 1000 + 2 * step) << step;
+    }
+}
+
+TEST_F(Playback, AShortClickOnForw1MovesTheCursorOnce) {
+    QTest::mouseClick(window->Forw1, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(score().CursorPos(), 8);
+}
+
+TEST_F(Playback, JumpsToTheBeginningAndTheEnd) {
+    AddNote(60, 40, 6);
+    window->TrackList->clearSelection();
+    window->ForwEndClick();
+    EXPECT_EQ(score().CursorPos(), 0) << "no track selected";
+    AddNote(60, 10, 6);
+    AddNote(62, 100, 28);
+    AddNote(64, 500, 1, 0, 1); // another track's note does not count
+    SelectRow(0);
+    window->ForwEndClick();
+    EXPECT_EQ(score().CursorPos(), 256);
+    window->BackBeginClick();
+    EXPECT_EQ(score().CursorPos(), 0);
+}
+
+} // namespace
+} // namespace kadrel::test
