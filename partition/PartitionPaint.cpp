@@ -134,11 +134,17 @@ void TPartition::paintEvent(QPaintEvent* event) {
 
     QPainter painter(this);
     const QRect imageRect = image_.rect();
+    // One rectangle at a time: under a clip of several rectangles (the old cursor strip and the
+    // new line) Qt blends images through its worker threads, which costs a hundred times the
+    // copy of a few columns.
     for (const QRect& r : event->region()) {
         const QRect fromImage = r & imageRect;
-        if (!fromImage.isEmpty())
+        if (!fromImage.isEmpty()) {
+            painter.setClipRect(fromImage);
             painter.drawImage(fromImage.topLeft(), image_, fromImage);
+        }
     }
+    painter.setClipping(false);
     // Only while painting is held back can the image be smaller than the control.
     for (const QRect& r : event->region() - imageRect)
         painter.fillRect(r, White);
