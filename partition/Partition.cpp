@@ -12,8 +12,8 @@ namespace kadrel {
 
 namespace {
 
-// Staff spacings per control height: nine above the lowest staff line, with room for the rows
-// down to note 36 below it.
+// Staff spacings per control height: the rows reach down to note 36, whose row starts 13
+// spacings from the top.
 constexpr int HeightInSpacings = 14;
 
 TShiftState ShiftOf(const QMouseEvent* event, bool doubleClick = false) {
