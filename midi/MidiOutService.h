@@ -16,6 +16,7 @@ inline constexpr std::uint32_t BadDeviceId = 2;   // no device bears that number
 inline constexpr std::uint32_t Allocated = 4;     // the device is already open
 inline constexpr std::uint32_t InvalidHandle = 5; // not a handle of an open device
 inline constexpr std::uint32_t NoDriver = 6;      // no audio output or no soundfont to be had
+inline constexpr std::uint32_t NoMemory = 7;      // a library ran out of memory
 inline constexpr std::uint32_t InvalidParam = 11; // not a complete MIDI short message
 } // namespace MidiResult
 
