@@ -9,7 +9,7 @@ packages=(
     # user interface
     qt6-base-dev libgl-dev fontconfig fonts-dejavu-core
     # sound: the built-in synthesizer, its General MIDI soundfont, system MIDI ports
-    libfluidsynth-dev timgm6mb-soundfont librtmidi-dev
+    libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev libglib2.0-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     # fuzzing (libFuzzer comes with clang's runtime)
