@@ -29,7 +29,7 @@ void WriteListingHeading(ListingWriter& out, const std::string& sourceName);
 //
 // Fields cut short by the end of the source show only the bytes that exist; the bytes missing
 // from a field count as 0 in the value that the line shows. The next end test then stops the
-// walk with "Unexpected end of file at offset " and the size.
+// walk with "Unexpected end of file at offset #" and the size.
 void WalkListing(std::span<const std::uint8_t> source, ListingWriter& out);
 
 } // namespace kadrel

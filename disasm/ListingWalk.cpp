@@ -14,9 +14,9 @@ namespace kadrel {
 
 namespace {
 
-constexpr std::string_view EndOfFileText = "Unexpected end of file at offset ";
-constexpr std::string_view UnexpectedByteText = "Unexpected byte at offset ";
-constexpr std::string_view ParameterSizeText = "Unexpected parameter size at offset ";
+constexpr std::string_view EndOfFileText = "Unexpected end of file at offset #";
+constexpr std::string_view UnexpectedByteText = "Unexpected byte at offset #";
+constexpr std::string_view ParameterSizeText = "Unexpected parameter size at offset #";
 
 // Lines that recur for nearly every event, formatted once: the one-byte delta times, the
 // status lines of channel events and the program lines.
@@ -245,7 +245,7 @@ private:
                 if (pos_ >= size_)
                     TextLine("* End Of File *");
                 else
-                    Stop("Unexpected byte after logical end at offset ", pos_);
+                    Stop("Unexpected byte after logical end at offset #", pos_);
                 return;
             }
         }
@@ -272,7 +272,7 @@ private:
             return status == 0xFF ? Meta() : UnknownEvent(status);
         default:
             // Running status and the channel events whose size is not known here.
-            Stop("Unknown event at offset ", pos_);
+            Stop("Unknown event at offset #", pos_);
             return EventEnd::Stop;
         }
     }
@@ -285,7 +285,7 @@ private:
                 return false;
             const std::uint8_t b = ReadByte();
             if (count == 8) {
-                Stop("Delta-Time is too long at offset ", pos_);
+                Stop("Delta-Time is too long at offset #", pos_);
                 return false;
             }
             bytes[count++] = b;
@@ -371,7 +371,7 @@ private:
             goOn = KeySignature();
             break;
         default:
-            Stop("Unknown meta-event at offset ", pos_);
+            Stop("Unknown meta-event at offset #", pos_);
             return EventEnd::Stop;
         }
         if (!goOn)

@@ -14,17 +14,17 @@ namespace {
 
 constexpr std::string_view Heading = "Disassembling of fuzz.mid\r\nBy Kadrel\r\n\r\n";
 
-constexpr std::string_view OffsetMark = "at offset ";
+constexpr std::string_view OffsetMark = "at offset #";
 
 // Lines that may end a listing; the signature line ends it when its denominator is too large.
 constexpr std::string_view LastLines[] = {
-    "Unexpected end of file at offset ",
-    "Unexpected byte at offset ",
-    "Unexpected parameter size at offset ",
-    "Delta-Time is too long at offset ",
-    "Unknown meta-event at offset ",
-    "Unknown event at offset ",
-    "Unexpected byte after logical end at offset ",
+    "Unexpected end of file at offset #",
+    "Unexpected byte at offset #",
+    "Unexpected parameter size at offset #",
+    "Delta-Time is too long at offset #",
+    "Unknown meta-event at offset #",
+    "Unknown event at offset #",
+    "Unexpected byte after logical end at offset #",
     "* End Of File *",
 };
 

@@ -114,8 +114,8 @@ QImage Draw(Picture picture) {
     case Picture::ModeSelect: {
         p.setPen(Qt::NoPen);
         p.setBrush(Black);
-        p.drawPolygon(QPolygon({QPoint(4, 1), QPoint(4, 13), QPoint(7, 10), QPoint(9, 15), QPoint(11, 14),
-                                QPoint(9, 9), QPoint(13, 9)}));
+        p.drawPolygon(QPolygon({QPoint(4, 1), QPoint(4, 13), QPoint(7, 10), QPoint(9, 15),
+                                QPoint(11, 14), QPoint(9, 9), QPoint(13, 9)}));
         break;
     }
     case Picture::ModeNote:
@@ -143,6 +143,8 @@ QImage Draw(Picture picture) {
 
 } // namespace
 
-QIcon ButtonPicture(Picture picture) { return QIcon(QPixmap::fromImage(Draw(picture))); }
+QIcon ButtonPicture(Picture picture) {
+    return QIcon(QPixmap::fromImage(Draw(picture)));
+}
 
 } // namespace kadrel

@@ -11,8 +11,8 @@ bool ErrorBoxApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        dialogs_.Message(activeWindow(), QMessageBox::Critical, QStringLiteral("Erreur"), QString::fromStdString(e.what()),
-                         QMessageBox::Ok);
+        dialogs_.Message(activeWindow(), QMessageBox::Critical, QStringLiteral("Erreur"),
+                         QString::fromStdString(e.what()), QMessageBox::Ok);
         return false;
     }
 }

@@ -11,7 +11,9 @@ namespace kadrel {
 namespace {
 
 // Every change reaches the display note and the song's note together.
-TMidiNote& SongNote(TPartitionNote* note) { return *static_cast<TMidiNote*>(note->Data); }
+TMidiNote& SongNote(TPartitionNote* note) {
+    return *static_cast<TMidiNote*>(note->Data);
+}
 
 void SetLen(TPartitionNote* note, std::int32_t len) {
     note->Len = len;
@@ -25,12 +27,15 @@ void SetPlace(TPartitionNote* note, std::int32_t pos, std::int32_t noteNum) {
     SongNote(note).NoteNum = static_cast<std::uint8_t>(noteNum);
 }
 
-bool IsMidiNote(std::int32_t n) { return n >= 0 && n <= 127; }
+bool IsMidiNote(std::int32_t n) {
+    return n >= 0 && n <= 127;
+}
 
 } // namespace
 
-void TMain::PartitionExtMouseDown(TPartition*, Qt::MouseButton Button, TShiftState, std::int32_t X, std::int32_t Y,
-                                  std::int32_t, std::int32_t LargePos, std::uint8_t NoteNum, TPartitionNote* Note) {
+void TMain::PartitionExtMouseDown(TPartition*, Qt::MouseButton Button, TShiftState, std::int32_t X,
+                                  std::int32_t Y, std::int32_t, std::int32_t LargePos,
+                                  std::uint8_t NoteNum, TPartitionNote* Note) {
     const int selected = SelectedRow();
     if (selected < 0) {
         if (Button == Qt::LeftButton)
@@ -84,8 +89,9 @@ void TMain::PartitionExtMouseDown(TPartition*, Qt::MouseButton Button, TShiftSta
     Modified = true;
 }
 
-void TMain::PartitionExtMouseMove(TPartition*, TShiftState Shift, std::int32_t X, std::int32_t Y, std::int32_t Pos,
-                                  std::int32_t LargePos, std::uint8_t NoteNum, TPartitionNote*) {
+void TMain::PartitionExtMouseMove(TPartition*, TShiftState Shift, std::int32_t X, std::int32_t Y,
+                                  std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum,
+                                  TPartitionNote*) {
     const bool leftHeld = Shift.Buttons.testFlag(Qt::LeftButton);
     if (Stretching && leftHeld && !Partition->NoteList().empty()) {
         TPartitionNote* p = Partition->NoteList().back().get();
@@ -139,8 +145,9 @@ void TMain::PartitionExtMouseMove(TPartition*, TShiftState Shift, std::int32_t X
         Partition->SetFirstMesure(Partition->FirstMesure() + 1);
 }
 
-void TMain::PartitionExtMouseUp(TPartition*, Qt::MouseButton, TShiftState, std::int32_t X, std::int32_t Y,
-                                std::int32_t, std::int32_t, std::uint8_t, TPartitionNote*) {
+void TMain::PartitionExtMouseUp(TPartition*, Qt::MouseButton, TShiftState, std::int32_t X,
+                                std::int32_t Y, std::int32_t, std::int32_t, std::uint8_t,
+                                TPartitionNote*) {
     Stretching = false;
     DraggedNote = nullptr;
     if (!ModeSelect->isChecked() || SelectedRow() < 0 || AnchorX <= -1)
@@ -152,7 +159,8 @@ void TMain::PartitionExtMouseUp(TPartition*, Qt::MouseButton, TShiftState, std::
     const std::int64_t sw = Partition->SmallestWidth();
     for (const auto& note : Partition->NoteList()) {
         const std::int64_t left = (std::int64_t{note->Pos} - Partition->FirstPos()) * sw;
-        const std::int64_t right = (std::int64_t{note->Pos} + note->Len - Partition->FirstPos()) * sw;
+        const std::int64_t right =
+            (std::int64_t{note->Pos} + note->Len - Partition->FirstPos()) * sw;
         const std::int32_t top = note->NoteNum - 1;
         const std::int32_t bottom = note->NoteNum + 1;
         note->Selected = std::max(left, bandLeft) < std::min(right, bandRight) &&
@@ -182,8 +190,12 @@ void TMain::TimerNoteOFFTimer() {
     SendNoteOff(PreviewChannel, PreviewNoteNum);
 }
 
-void TMain::ModeNoteClick() { Partition->ClearSelection(); }
+void TMain::ModeNoteClick() {
+    Partition->ClearSelection();
+}
 
-void TMain::ModeDiezeClick() { Partition->ClearSelection(); }
+void TMain::ModeDiezeClick() {
+    Partition->ClearSelection();
+}
 
 } // namespace kadrel

@@ -23,11 +23,15 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
-QString StartFolder() { return QString::fromStdString(ProgramFolder()); }
+QString StartFolder() {
+    return QString::fromStdString(ProgramFolder());
+}
 
 } // namespace
 
-QString TMain::FileNameText() const { return QString::fromStdString(FileName); }
+QString TMain::FileNameText() const {
+    return QString::fromStdString(FileName);
+}
 
 bool TMain::OfferToSave() {
     if (!Modified)
@@ -80,7 +84,8 @@ void TMain::OuvrirClick() {
     }
     if (!loaded) {
         Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
-            QStringLiteral("Le fichier n'a pas pu être lu. Le format n'est pas reconnu."), QMessageBox::Ok);
+            QStringLiteral("Le fichier n'a pas pu être lu. Le format n'est pas reconnu."),
+            QMessageBox::Ok);
         return;
     }
 

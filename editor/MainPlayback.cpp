@@ -49,7 +49,8 @@ void TMain::customEvent(QEvent* event) {
 
 void TMain::MoveCursor(std::int64_t pixels) {
     const std::int64_t limit = std::numeric_limits<std::int32_t>::max();
-    Partition->SetCursorPos(static_cast<std::int32_t>(std::clamp<std::int64_t>(pixels, -limit, limit)));
+    Partition->SetCursorPos(
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(pixels, -limit, limit)));
 }
 
 void TMain::SetTransportPlaying(bool playing) {
@@ -118,7 +119,9 @@ void TMain::PausePlayClick() {
     PauseRequest = true;
 }
 
-void TMain::BackBeginClick() { MoveCursor(0); }
+void TMain::BackBeginClick() {
+    MoveCursor(0);
+}
 
 void TMain::ForwEndClick() {
     std::int64_t end = 0;
@@ -127,12 +130,22 @@ void TMain::ForwEndClick() {
     MoveCursor(end * Partition->SmallestWidth());
 }
 
-void TMain::Back2MouseDown() { StartSeek(-32); }
-void TMain::Back1MouseDown() { StartSeek(-8); }
-void TMain::Forw1MouseDown() { StartSeek(8); }
-void TMain::Forw2MouseDown() { StartSeek(32); }
+void TMain::Back2MouseDown() {
+    StartSeek(-32);
+}
+void TMain::Back1MouseDown() {
+    StartSeek(-8);
+}
+void TMain::Forw1MouseDown() {
+    StartSeek(8);
+}
+void TMain::Forw2MouseDown() {
+    StartSeek(32);
+}
 
-void TMain::SpeedMouseUp() { SeekReleased = true; }
+void TMain::SpeedMouseUp() {
+    SeekReleased = true;
+}
 
 void TMain::StartSeek(std::int32_t step) {
     SeekReleased = false;

@@ -14,13 +14,17 @@ namespace kadrel {
 
 namespace {
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 constexpr int MaxTracksByCommand = 16;
 
 } // namespace
 
-int TMain::RowCount() const { return TrackList->topLevelItemCount(); }
+int TMain::RowCount() const {
+    return TrackList->topLevelItemCount();
+}
 
 TrackRowTexts TMain::Row(int index) const {
     const QTreeWidgetItem* item = TrackList->topLevelItem(index);
@@ -34,7 +38,8 @@ int TMain::SelectedRow() const {
 }
 
 void TMain::AppendRow(const TrackRowTexts& texts) {
-    auto* item = new QTreeWidgetItem({Text(texts.Caption), Text(texts.Name), Text(texts.Channel), Text(texts.Instrument)});
+    auto* item = new QTreeWidgetItem(
+        {Text(texts.Caption), Text(texts.Name), Text(texts.Channel), Text(texts.Instrument)});
     item->setTextAlignment(2, Qt::AlignCenter);
     const QSignalBlocker quiet(TrackList);
     TrackList->addTopLevelItem(item);
@@ -67,7 +72,8 @@ int TMain::ChannelOwner(std::int32_t channel) const {
 
 void TMain::ShowChannelConflict(std::int32_t channel, int owner) {
     Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
-        QStringLiteral("Le canal %1 est déjà utilisé par le track #%2.").arg(channel).arg(owner), QMessageBox::Cancel);
+        QStringLiteral("Le canal %1 est déjà utilisé par le track #%2.").arg(channel).arg(owner),
+        QMessageBox::Cancel);
 }
 
 void TMain::UpdateTrackButtons() {
@@ -92,8 +98,8 @@ void TMain::AddTrackClick() {
             ShowChannelConflict(ch, owner);
         } else {
             const std::string instrument = trackInfo_->TrackPatch->currentText().toStdString();
-            AppendRow({std::to_string(RowCount()), trackInfo_->TrackName->text().toStdString(), std::to_string(ch),
-                       instrument});
+            AppendRow({std::to_string(RowCount()), trackInfo_->TrackName->text().toStdString(),
+                       std::to_string(ch), instrument});
             SelectRow(RowCount() - 1);
             TrackListClick();
             TrackList->setFocus();
@@ -107,8 +113,8 @@ void TMain::AddTrackClick() {
 void TMain::ModTrackClick() {
     const int selected = SelectedRow();
     if (selected < 0) {
-        Ask(QMessageBox::Critical, QStringLiteral("Erreur"), QStringLiteral("Vous devez sélectionner un track."),
-            QMessageBox::Ok);
+        Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
+            QStringLiteral("Vous devez sélectionner un track."), QMessageBox::Ok);
     } else {
         const TrackRowTexts row = Row(selected);
         trackInfo_->TrackName->setText(Text(row.Name));
@@ -123,7 +129,8 @@ void TMain::ModTrackClick() {
                 ShowChannelConflict(ch, owner);
             } else {
                 const std::string instrument = trackInfo_->TrackPatch->currentText().toStdString();
-                SetRow(selected, {row.Caption, trackInfo_->TrackName->text().toStdString(), std::to_string(ch), instrument});
+                SetRow(selected, {row.Caption, trackInfo_->TrackName->text().toStdString(),
+                                  std::to_string(ch), instrument});
                 SendChangePatch(ch, ProgramOfInstrument(instrument));
             }
         }
@@ -134,8 +141,8 @@ void TMain::ModTrackClick() {
 void TMain::DelTrackClick() {
     const int selected = SelectedRow();
     if (selected < 0) {
-        Ask(QMessageBox::Critical, QStringLiteral("Erreur"), QStringLiteral("Vous devez sélectionner un track."),
-            QMessageBox::Ok);
+        Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
+            QStringLiteral("Vous devez sélectionner un track."), QMessageBox::Ok);
     } else if (Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
                    QStringLiteral("Etes-vous sûr(e) de vouloir supprimer le track sélectionné?"),
                    QMessageBox::Yes | QMessageBox::Cancel) == QMessageBox::Yes) {

@@ -8,6 +8,7 @@
 #include "util/Error.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFrame>
@@ -80,8 +81,8 @@ TMain::TMain(UserDialogs& dialogs, MidiOutService& service, PlaybackClock& clock
     BuildMenu();
     // The model reports an inconsistent quantity through a plain box with one OK button.
     SetWeirdThingNotifier([this](const std::string& text) {
-        dialogs_.Message(this, QMessageBox::NoIcon, QStringLiteral("Kadrel"), QString::fromStdString(text),
-                         QMessageBox::Ok);
+        dialogs_.Message(this, QMessageBox::NoIcon, QStringLiteral("Kadrel"),
+                         QString::fromStdString(text), QMessageBox::Ok);
     });
     FormCreate();
 }
@@ -111,20 +112,27 @@ void TMain::BuildLayout() {
     Partition->SetVertGridLen(16);
     Partition->SetFirstMesure(0);
     Partition->setFocusPolicy(Qt::NoFocus);
-    Partition->OnExtMouseDown = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift, std::int32_t x,
+    Partition->OnExtMouseDown = [this](TPartition* sender, Qt::MouseButton button,
+                                       TShiftState shift, std::int32_t x, std::int32_t y,
+                                       std::int32_t pos, std::int32_t largePos,
+                                       std::uint8_t noteNum, TPartitionNote* note) {
+        RunHandler([&] {
+            PartitionExtMouseDown(sender, button, shift, x, y, pos, largePos, noteNum, note);
+        });
+    };
+    Partition->OnExtMouseMove = [this](TPartition* sender, TShiftState shift, std::int32_t x,
                                        std::int32_t y, std::int32_t pos, std::int32_t largePos,
                                        std::uint8_t noteNum, TPartitionNote* note) {
-        RunHandler([&] { PartitionExtMouseDown(sender, button, shift, x, y, pos, largePos, noteNum, note); });
+        RunHandler(
+            [&] { PartitionExtMouseMove(sender, shift, x, y, pos, largePos, noteNum, note); });
     };
-    Partition->OnExtMouseMove = [this](TPartition* sender, TShiftState shift, std::int32_t x, std::int32_t y,
-                                       std::int32_t pos, std::int32_t largePos, std::uint8_t noteNum,
-                                       TPartitionNote* note) {
-        RunHandler([&] { PartitionExtMouseMove(sender, shift, x, y, pos, largePos, noteNum, note); });
-    };
-    Partition->OnExtMouseUp = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift, std::int32_t x,
-                                     std::int32_t y, std::int32_t pos, std::int32_t largePos, std::uint8_t noteNum,
+    Partition->OnExtMouseUp = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift,
+                                     std::int32_t x, std::int32_t y, std::int32_t pos,
+                                     std::int32_t largePos, std::uint8_t noteNum,
                                      TPartitionNote* note) {
-        RunHandler([&] { PartitionExtMouseUp(sender, button, shift, x, y, pos, largePos, noteNum, note); });
+        RunHandler([&] {
+            PartitionExtMouseUp(sender, button, shift, x, y, pos, largePos, noteNum, note);
+        });
     };
 
     client_->installEventFilter(this);
@@ -132,8 +140,8 @@ void TMain::BuildLayout() {
     TrackList = new QTreeWidget(client_);
     TrackList->setGeometry(8, 160, 849, 230);
     TrackList->setColumnCount(4);
-    TrackList->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Nom du track"), QStringLiteral("Canal"),
-                                QStringLiteral("Instrument")});
+    TrackList->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Nom du track"),
+                                QStringLiteral("Canal"), QStringLiteral("Instrument")});
     TrackList->setRootIsDecorated(false);
     TrackList->setItemsExpandable(false);
     TrackList->setUniformRowHeights(true);
@@ -141,12 +149,14 @@ void TMain::BuildLayout() {
     TrackList->setSelectionBehavior(QAbstractItemView::SelectRows);
     TrackList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TrackList->setAllColumnsShowFocus(true);
+    TrackList->header()->setMinimumSectionSize(16);
     TrackList->setColumnWidth(0, 25);
     TrackList->setColumnWidth(1, 200);
     TrackList->setColumnWidth(3, 200);
     TrackList->headerItem()->setTextAlignment(2, Qt::AlignCenter);
     TrackList->header()->setStretchLastSection(false);
-    connect(TrackList, &QTreeWidget::itemSelectionChanged, this, [this] { RunHandler([this] { TrackListClick(); }); });
+    connect(TrackList, &QTreeWidget::itemSelectionChanged, this,
+            [this] { RunHandler([this] { TrackListClick(); }); });
 
     AddTrack = new QPushButton(QStringLiteral("Ajouter"), client_);
     AddTrack->setGeometry(8, 128, 75, 25);
@@ -156,16 +166,20 @@ void TMain::BuildLayout() {
     DelTrack = new QPushButton(QStringLiteral("Supprimer"), client_);
     DelTrack->setGeometry(168, 128, 75, 25);
     DelTrack->setEnabled(false);
-    connect(AddTrack, &QPushButton::clicked, this, [this] { RunHandler([this] { AddTrackClick(); }); });
-    connect(ModTrack, &QPushButton::clicked, this, [this] { RunHandler([this] { ModTrackClick(); }); });
-    connect(DelTrack, &QPushButton::clicked, this, [this] { RunHandler([this] { DelTrackClick(); }); });
+    connect(AddTrack, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { AddTrackClick(); }); });
+    connect(ModTrack, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { ModTrackClick(); }); });
+    connect(DelTrack, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { DelTrackClick(); }); });
 
     BuildPlayPanel();
     BuildEditModePanel();
 
     TimerNoteOFF = new QTimer(this);
     TimerNoteOFF->setInterval(250);
-    connect(TimerNoteOFF, &QTimer::timeout, this, [this] { RunHandler([this] { TimerNoteOFFTimer(); }); });
+    connect(TimerNoteOFF, &QTimer::timeout, this,
+            [this] { RunHandler([this] { TimerNoteOFFTimer(); }); });
 
     for (QWidget* w : {static_cast<QWidget*>(TrackList), static_cast<QWidget*>(AddTrack),
                        static_cast<QWidget*>(ModTrack), static_cast<QWidget*>(DelTrack)})
@@ -189,13 +203,16 @@ void TMain::BuildPlayPanel() {
     ForwEnd = FlatButton(PanelPlay, 210, "Aller à la fin", Picture::ForwEnd);
 
     auto click = [this](QToolButton* button, void (TMain::*handler)()) {
-        connect(button, &QToolButton::clicked, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+        connect(button, &QToolButton::clicked, this,
+                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
     };
     auto press = [this](QToolButton* button, void (TMain::*handler)()) {
-        connect(button, &QToolButton::pressed, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+        connect(button, &QToolButton::pressed, this,
+                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
     };
     auto release = [this](QToolButton* button) {
-        connect(button, &QToolButton::released, this, [this] { RunHandler([this] { SpeedMouseUp(); }); });
+        connect(button, &QToolButton::released, this,
+                [this] { RunHandler([this] { SpeedMouseUp(); }); });
     };
     click(BackBegin, &TMain::BackBeginClick);
     release(BackBegin);
@@ -217,7 +234,8 @@ void TMain::BuildPlayPanel() {
 void TMain::BuildEditModePanel() {
     PanelEditMode = Panel(client_, QRect(504, 128, 153, 25));
     ModeSelect = FlatButton(PanelEditMode, 2, "Mode sélection", Picture::ModeSelect);
-    ModeNote = FlatButton(PanelEditMode, 26, "Mode ajout / suppression de notes", Picture::ModeNote);
+    ModeNote =
+        FlatButton(PanelEditMode, 26, "Mode ajout / suppression de notes", Picture::ModeNote);
     ModeDieze = FlatButton(PanelEditMode, 50, "Mode dièzes / bémols", Picture::ModeDieze);
     editModes_ = new QButtonGroup(this);
     editModes_->setExclusive(true);
@@ -226,13 +244,19 @@ void TMain::BuildEditModePanel() {
         editModes_->addButton(mode);
     }
     ModeNote->setChecked(true);
-    connect(ModeNote, &QToolButton::clicked, this, [this] { RunHandler([this] { ModeNoteClick(); }); });
-    connect(ModeDieze, &QToolButton::clicked, this, [this] { RunHandler([this] { ModeDiezeClick(); }); });
+    connect(ModeNote, &QToolButton::clicked, this,
+            [this] { RunHandler([this] { ModeNoteClick(); }); });
+    connect(ModeDieze, &QToolButton::clicked, this,
+            [this] { RunHandler([this] { ModeDiezeClick(); }); });
 
-    GridLess = FlatButton(PanelEditMode, 80, "Grille plus petite (raccourci clavier: - )", Picture::GridLess);
-    GridPlus = FlatButton(PanelEditMode, 104, "Grille plus grande (raccourci clavier: + )", Picture::GridPlus);
-    connect(GridLess, &QToolButton::clicked, this, [this] { RunHandler([this] { GridLessClick(); }); });
-    connect(GridPlus, &QToolButton::clicked, this, [this] { RunHandler([this] { GridPlusClick(); }); });
+    GridLess = FlatButton(PanelEditMode, 80, "Grille plus petite (raccourci clavier: - )",
+                          Picture::GridLess);
+    GridPlus = FlatButton(PanelEditMode, 104, "Grille plus grande (raccourci clavier: + )",
+                          Picture::GridPlus);
+    connect(GridLess, &QToolButton::clicked, this,
+            [this] { RunHandler([this] { GridLessClick(); }); });
+    connect(GridPlus, &QToolButton::clicked, this,
+            [this] { RunHandler([this] { GridPlusClick(); }); });
 
     GridSize = new QLabel(QStringLiteral("16"), PanelEditMode);
     GridSize->setGeometry(131, 7, 12, 13);
@@ -242,16 +266,19 @@ void TMain::BuildEditModePanel() {
 void TMain::BuildMenu() {
     menuBar()->setNativeMenuBar(false);
     Fichier = menuBar()->addMenu(QStringLiteral("&Fichier"));
-    auto item = [this](const char* caption, const QKeySequence& shortcut, void (TMain::*handler)()) {
+    auto item = [this](const char* caption, const QKeySequence& shortcut,
+                       void (TMain::*handler)()) {
         QAction* action = Fichier->addAction(QString::fromUtf8(caption));
         action->setShortcut(shortcut);
-        connect(action, &QAction::triggered, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
         return action;
     };
     Nouveau = item("&Nouveau", QKeySequence(Qt::Key_F2), &TMain::NouveauClick);
     Ouvrir = item("&Ouvrir...", QKeySequence(Qt::Key_F3), &TMain::OuvrirClick);
     Enregistrer = item("&Enregistrer", QKeySequence(Qt::Key_F4), &TMain::EnregistrerClick);
-    SaveAs = item("Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4), &TMain::SaveAsClick);
+    SaveAs =
+        item("Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4), &TMain::SaveAsClick);
     Fichier->addSeparator();
     Deasm = item("&Désassembler MIDI...", QKeySequence(Qt::Key_F5), &TMain::DeasmClick);
     Fichier->addSeparator();
@@ -287,7 +314,7 @@ void TMain::ApplyKeptEdges() {
 }
 
 bool TMain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress && watched != client_) {
         const int key = VirtualKey(*static_cast<QKeyEvent*>(event));
         if (key != 0)
             RunHandler([this, key] { FormKeyDown(key); });
@@ -299,8 +326,15 @@ bool TMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMain::keyPressEvent(QKeyEvent* event) {
+    // Keys of the track list and the track buttons were handled on their way there; those that
+    // the control did not want come on to the window, and must not count twice. Keys go to the
+    // focused control, so a key that reaches the window from one of those controls has been seen
+    // already.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool seen =
+        focus == TrackList || focus == AddTrack || focus == ModTrack || focus == DelTrack;
     const int key = VirtualKey(*event);
-    if (key != 0)
+    if (key != 0 && !seen)
         RunHandler([this, key] { FormKeyDown(key); });
     QMainWindow::keyPressEvent(event);
 }
@@ -343,14 +377,17 @@ void TMain::GridLessClick() {
 }
 
 void TMain::GridPlusClick() {
-    Partition->SetLargePosLen(static_cast<std::uint8_t>(std::min(64, Partition->LargePosLen() * 2)));
+    Partition->SetLargePosLen(
+        static_cast<std::uint8_t>(std::min(64, Partition->LargePosLen() * 2)));
     Partition->SetVertGridLen(Partition->LargePosLen());
     if (Partition->VertGridLen() < 4)
         Partition->SetVertGridLen(4);
     GridSize->setText(QString::number(Partition->LargePosLen()));
 }
 
-void TMain::QuitterClick() { close(); }
+void TMain::QuitterClick() {
+    close();
+}
 
 void TMain::closeEvent(QCloseEvent* event) {
     if (!closePending_) {
@@ -404,8 +441,8 @@ void TMain::RunHandler(const std::function<void()>& handler) {
     }
 }
 
-QMessageBox::StandardButton TMain::Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
-                                       QMessageBox::StandardButtons buttons) {
+QMessageBox::StandardButton TMain::Ask(QMessageBox::Icon icon, const QString& caption,
+                                       const QString& text, QMessageBox::StandardButtons buttons) {
     return dialogs_.Message(this, icon, caption, text, buttons);
 }
 
@@ -445,7 +482,8 @@ void TMain::SendNoteOff(std::int32_t channel, std::uint8_t note) {
 void TMain::SendChangePatch(std::int32_t channel, std::int32_t program) {
     CheckChannel(channel);
     if (midiOut_)
-        midiOut_->ChangePatch(static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(program));
+        midiOut_->ChangePatch(static_cast<std::uint8_t>(channel),
+                              static_cast<std::uint8_t>(program));
 }
 
 void TMain::SendAllNotesOff(std::int32_t channel) {

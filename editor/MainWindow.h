@@ -1,9 +1,9 @@
 #pragma once
 
-#include "editor/SongDocument.h"
-#include "partition/Partition.h"
-#include "midi/MidiOutService.h"
 #include "editor/PlaybackClock.h"
+#include "editor/SongDocument.h"
+#include "midi/MidiOutService.h"
+#include "partition/Partition.h"
 
 #include <QEvent>
 #include <QMainWindow>
@@ -130,14 +130,15 @@ public:
     void SaveAsClick();
     void DeasmClick();
 
-    void PartitionExtMouseDown(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift, std::int32_t X,
-                               std::int32_t Y, std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum,
-                               TPartitionNote* Note);
-    void PartitionExtMouseMove(TPartition* Sender, TShiftState Shift, std::int32_t X, std::int32_t Y,
-                               std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum, TPartitionNote* Note);
-    void PartitionExtMouseUp(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift, std::int32_t X,
-                             std::int32_t Y, std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum,
-                             TPartitionNote* Note);
+    void PartitionExtMouseDown(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift,
+                               std::int32_t X, std::int32_t Y, std::int32_t Pos,
+                               std::int32_t LargePos, std::uint8_t NoteNum, TPartitionNote* Note);
+    void PartitionExtMouseMove(TPartition* Sender, TShiftState Shift, std::int32_t X,
+                               std::int32_t Y, std::int32_t Pos, std::int32_t LargePos,
+                               std::uint8_t NoteNum, TPartitionNote* Note);
+    void PartitionExtMouseUp(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift,
+                             std::int32_t X, std::int32_t Y, std::int32_t Pos,
+                             std::int32_t LargePos, std::uint8_t NoteNum, TPartitionNote* Note);
     // Channel as read from the track row: it is checked before it is narrowed to a byte.
     void PreviewNote(std::int32_t Channel, std::uint8_t NoteNum);
     void TimerNoteOFFTimer();
@@ -182,8 +183,8 @@ private:
     void ApplyKeptEdges();
 
     // The message boxes of the editor.
-    QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption, const QString& text,
-                                    QMessageBox::StandardButtons buttons);
+    QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption,
+                                    const QString& text, QMessageBox::StandardButtons buttons);
     void ShowError(const QString& text);
 
     // Track rows.

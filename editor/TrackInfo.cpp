@@ -11,8 +11,8 @@
 namespace kadrel {
 
 TTrackInfo::TTrackInfo(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
     setWindowTitle(QStringLiteral("Informations du track"));
     setFixedSize(314, 185);
     setModal(true);
@@ -56,6 +56,8 @@ TTrackInfo::TTrackInfo(QWidget* parent)
     FormCreate();
 }
 
-void TTrackInfo::FormCreate() { TrackPatch->setCurrentIndex(0); }
+void TTrackInfo::FormCreate() {
+    TrackPatch->setCurrentIndex(0);
+}
 
 } // namespace kadrel

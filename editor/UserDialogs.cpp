@@ -9,11 +9,15 @@
 
 namespace kadrel {
 
-QMessageBox::StandardButton QtUserDialogs::Message(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                                   const QString& text, QMessageBox::StandardButtons buttons) {
+QMessageBox::StandardButton QtUserDialogs::Message(QWidget* parent, QMessageBox::Icon icon,
+                                                   const QString& caption, const QString& text,
+                                                   QMessageBox::StandardButtons buttons) {
     QMessageBox box(icon, caption, text, buttons, parent);
     const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
-        {QMessageBox::Yes, "&Oui"}, {QMessageBox::No, "&Non"}, {QMessageBox::Ok, "OK"}, {QMessageBox::Cancel, "Annuler"}};
+        {QMessageBox::Yes, "&Oui"},
+        {QMessageBox::No, "&Non"},
+        {QMessageBox::Ok, "OK"},
+        {QMessageBox::Cancel, "Annuler"}};
     for (const auto& [button, caption] : captions)
         if (QAbstractButton* b = box.button(button))
             b->setText(QString::fromUtf8(caption));
@@ -21,7 +25,9 @@ QMessageBox::StandardButton QtUserDialogs::Message(QWidget* parent, QMessageBox:
     return result == 0 ? QMessageBox::Cancel : static_cast<QMessageBox::StandardButton>(result);
 }
 
-bool QtUserDialogs::ShowTrackInfo(TTrackInfo& dialog) { return dialog.exec() == QDialog::Accepted; }
+bool QtUserDialogs::ShowTrackInfo(TTrackInfo& dialog) {
+    return dialog.exec() == QDialog::Accepted;
+}
 
 namespace {
 
@@ -52,6 +58,8 @@ QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& folder) {
     return RunFileDialog(parent, folder, QFileDialog::AcceptSave);
 }
 
-void QtUserDialogs::OpenDocument(const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+void QtUserDialogs::OpenDocument(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
 } // namespace kadrel

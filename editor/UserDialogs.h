@@ -16,8 +16,9 @@ public:
     // A message box with a French caption ("Erreur", "Confirmation", ...) and French buttons
     // ("&Oui", "&Non", "OK", "Annuler"); returns the button chosen, or Cancel when the box is
     // closed without one.
-    virtual QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                                const QString& text, QMessageBox::StandardButtons buttons) = 0;
+    virtual QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon,
+                                                const QString& caption, const QString& text,
+                                                QMessageBox::StandardButtons buttons) = 0;
 
     // Shows the track dialog modally; true when it was closed with OK.
     virtual bool ShowTrackInfo(TTrackInfo& dialog) = 0;
@@ -34,8 +35,9 @@ public:
 // The dialogs a person sees.
 class QtUserDialogs final : public UserDialogs {
 public:
-    QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
-                                        const QString& text, QMessageBox::StandardButtons buttons) override;
+    QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon,
+                                        const QString& caption, const QString& text,
+                                        QMessageBox::StandardButtons buttons) override;
     bool ShowTrackInfo(TTrackInfo& dialog) override;
     QString OpenFileName(QWidget* parent, const QString& folder) override;
     QString SaveFileName(QWidget* parent, const QString& folder) override;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -35,7 +36,8 @@ public:
         QMessageBox::StandardButtons Buttons;
     };
 
-    QMessageBox::StandardButton Message(QWidget*, QMessageBox::Icon icon, const QString& caption, const QString& text,
+    QMessageBox::StandardButton Message(QWidget*, QMessageBox::Icon icon, const QString& caption,
+                                        const QString& text,
                                         QMessageBox::StandardButtons buttons) override {
         Messages.push_back({icon, caption, text, buttons});
         if (!Answers.empty()) {
@@ -105,7 +107,8 @@ private:
 };
 
 // Fills the track dialog and closes it with OK.
-inline std::function<bool(TTrackInfo&)> FillTrack(int channel, int program = 0, const QString& name = QString()) {
+inline std::function<bool(TTrackInfo&)> FillTrack(int channel, int program = 0,
+                                                  const QString& name = QString()) {
     return [=](TTrackInfo& dialog) {
         dialog.TrackChannel->setValue(channel);
         dialog.TrackPatch->setCurrentIndex(program);
@@ -124,7 +127,8 @@ public:
     void RunPendingUntil(std::uint32_t deadline) override {
         ++Waits;
         QCoreApplication::processEvents();
-        while (!actions_.empty() && Before(actions_.begin()->first, deadline) && Before(now_, deadline)) {
+        while (!actions_.empty() && Before(actions_.begin()->first, deadline) &&
+               Before(now_, deadline)) {
             auto action = std::move(actions_.begin()->second);
             now_ = std::max(now_, actions_.begin()->first);
             actions_.erase(actions_.begin());
@@ -137,7 +141,9 @@ public:
     }
 
     // Runs action when virtual time reaches at (during a wait of a loop).
-    void At(std::uint32_t at, std::function<void()> action) { actions_.emplace(at, std::move(action)); }
+    void At(std::uint32_t at, std::function<void()> action) {
+        actions_.emplace(at, std::move(action));
+    }
     void Advance(std::uint32_t ms) { now_ += ms; }
     void Set(std::uint32_t ms) { now_ = ms; }
 
@@ -177,7 +183,12 @@ protected:
         window->AddTrackClick();
     }
 
-    void SelectRow(int row) { window->TrackList->topLevelItem(row)->setSelected(true); }
+    // Selects one row as a click would: the list holds one selected row at most.
+    void SelectRow(int row) {
+        window->TrackList->clearSelection();
+        window->TrackList->setCurrentItem(window->TrackList->topLevelItem(row));
+        window->TrackList->topLevelItem(row)->setSelected(true);
+    }
 
     // The short messages sent, without their times.
     std::vector<std::uint32_t> Sent() const { return out.MessageValues(); }
@@ -199,8 +210,14 @@ protected:
 };
 
 // Short message values, as the port packs them.
-inline std::uint32_t NoteOnMsg(int channel, int note) { return 0x007F0090u | (note << 8) | channel; }
-inline std::uint32_t NoteOffMsg(int channel, int note) { return 0x00000080u | (note << 8) | channel; }
-inline std::uint32_t PatchMsg(int channel, int program) { return 0x000000C0u | (program << 8) | channel; }
+inline std::uint32_t NoteOnMsg(int channel, int note) {
+    return 0x007F0090u | (note << 8) | channel;
+}
+inline std::uint32_t NoteOffMsg(int channel, int note) {
+    return 0x00000080u | (note << 8) | channel;
+}
+inline std::uint32_t PatchMsg(int channel, int program) {
+    return 0x000000C0u | (program << 8) | channel;
+}
 
 } // namespace kadrel::test

@@ -20,7 +20,8 @@ Bytes TrackChunk(const Bytes& events) {
 }
 
 Bytes MidiFile(std::initializer_list<Bytes> tracks) {
-    Bytes file = Cat({Tag("MThd"), {0, 0, 0, 6, 0, 1, 0, static_cast<std::uint8_t>(tracks.size()), 0, 0x10}});
+    Bytes file = Cat(
+        {Tag("MThd"), {0, 0, 0, 6, 0, 1, 0, static_cast<std::uint8_t>(tracks.size()), 0, 0x10}});
     for (const auto& t : tracks)
         file = Cat({file, TrackChunk(t)});
     return file;
@@ -43,8 +44,9 @@ protected:
     std::vector<std::string> NoteTexts() const {
         std::vector<std::string> out;
         for (const auto& n : window->Notes)
-            out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" + std::to_string(n->Len) +
-                          " c" + std::to_string(n->Channel) + " t" + std::to_string(n->Track));
+            out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" +
+                          std::to_string(n->Len) + " c" + std::to_string(n->Channel) + " t" +
+                          std::to_string(n->Track));
         return out;
     }
 
@@ -52,17 +54,19 @@ protected:
 };
 
 TEST_F(FileCommands, OpenMakesRowsNotesSelectsTheFirstTrackAndSendsPrograms) {
-    const QString path = Write("three.mid", MidiFile({
-                                                {0x00, 0xC0, 0x18, 0x00, 0x90, 60, 100, 0x10, 0x80, 60, 0},
-                                                {0x00, 0xC1, 0x21, 0x08, 0x91, 43, 100, 0x20, 0x81, 43, 0},
-                                                {},
-                                            }));
+    const QString path =
+        Write("three.mid", MidiFile({
+                               {0x00, 0xC0, 0x18, 0x00, 0x90, 60, 100, 0x10, 0x80, 60, 0},
+                               {0x00, 0xC1, 0x21, 0x08, 0x91, 43, 100, 0x20, 0x81, 43, 0},
+                               {},
+                           }));
     window->Modified = true;
     dialogs.Answers.push_back(QMessageBox::No);
     Open(path);
     EXPECT_EQ(dialogs.Messages.front().Text, "Voulez-vous enregistrer les modifications?");
     EXPECT_EQ(dialogs.Folders.back().toStdString(), ProgramFolder());
-    EXPECT_THAT(RowTexts(), ElementsAre("0||0|024 - Nylon Guitar", "1||1|033 - Fingered Bass", "2||2|000 - Piano 1"));
+    EXPECT_THAT(RowTexts(), ElementsAre("0||0|024 - Nylon Guitar", "1||1|033 - Fingered Bass",
+                                        "2||2|000 - Piano 1"));
     EXPECT_THAT(NoteTexts(), ElementsAre("60@0+16 c0 t0", "43@8+32 c1 t1"));
     EXPECT_THAT(Sent(), ElementsAre(PatchMsg(0, 24), PatchMsg(1, 33)));
     EXPECT_EQ(window->SelectedRow(), 0);
@@ -80,13 +84,21 @@ TEST_F(FileCommands, ImportEdgeCases) {
     };
     const Case cases[] = {
         {"note-ons of velocity 0 are further notes",
-         MidiFile({{0x00, 0x90, 60, 100, 0x08, 0x90, 60, 0, 0x08, 0x90, 62, 100, 0x08, 0x90, 62, 0}}),
+         MidiFile(
+             {{0x00, 0x90, 60, 100, 0x08, 0x90, 60, 0, 0x08, 0x90, 62, 100, 0x08, 0x90, 62, 0}}),
          {"60@0+16 c0 t0", "60@8+16 c0 t0", "62@16+16 c0 t0", "62@24+16 c0 t0"}},
-        {"overlapping notes of one number", MidiFile({{0x00, 0x90, 60, 1, 0x08, 0x90, 60, 1, 0x08, 0x80, 60, 0, 0x08, 0x80, 60, 0}}),
+        {"overlapping notes of one number",
+         MidiFile({{0x00, 0x90, 60, 1, 0x08, 0x90, 60, 1, 0x08, 0x80, 60, 0, 0x08, 0x80, 60, 0}}),
          {"60@0+16 c0 t0", "60@8+16 c0 t0"}},
-        {"note-off in the same tick", MidiFile({{0x04, 0x90, 60, 1, 0x00, 0x80, 60, 0}}), {"60@4+1 c0 t0"}},
-        {"note-off in another track", MidiFile({{0x00, 0x90, 60, 1}, {0x30, 0x80, 60, 0}}), {"60@0+48 c0 t0"}},
-        {"note-off without a note", MidiFile({{0x00, 0x80, 70, 0, 0x00, 0x90, 60, 1}}), {"60@0+16 c0 t0"}},
+        {"note-off in the same tick",
+         MidiFile({{0x04, 0x90, 60, 1, 0x00, 0x80, 60, 0}}),
+         {"60@4+1 c0 t0"}},
+        {"note-off in another track",
+         MidiFile({{0x00, 0x90, 60, 1}, {0x30, 0x80, 60, 0}}),
+         {"60@0+48 c0 t0"}},
+        {"note-off without a note",
+         MidiFile({{0x00, 0x80, 70, 0, 0x00, 0x90, 60, 1}}),
+         {"60@0+16 c0 t0"}},
     };
     for (const auto& c : cases) {
         Open(Write("case.mid", c.file));
@@ -96,7 +108,8 @@ TEST_F(FileCommands, ImportEdgeCases) {
 
 TEST_F(FileCommands, TrackWithoutChannelEventsKeepsItsNumberAsChannel) {
     Open(Write("t.mid", MidiFile({{0x00, 0x95, 60, 1}, {}, {0x00, 0xC7, 200}})));
-    EXPECT_THAT(RowTexts(), ElementsAre("0||5|000 - Piano 1", "1||1|000 - Piano 1", "2||7|000 - Piano 1"));
+    EXPECT_THAT(RowTexts(),
+                ElementsAre("0||5|000 - Piano 1", "1||1|000 - Piano 1", "2||7|000 - Piano 1"));
     EXPECT_TRUE(Sent().empty()) << "a program of 128 or more has no instrument and is not sent";
 }
 
@@ -105,7 +118,8 @@ TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithItsName) {
     const QString path = Write("bad.mid", {'n', 'o', 'p', 'e'});
     window->Modified = false;
     Open(path);
-    EXPECT_EQ(dialogs.Messages.back().Text, "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.");
+    EXPECT_EQ(dialogs.Messages.back().Text,
+              "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.");
     EXPECT_EQ(dialogs.Messages.back().Icon, QMessageBox::Critical);
     EXPECT_EQ(window->RowCount(), 0);
     EXPECT_TRUE(window->Notes.empty());
@@ -145,8 +159,9 @@ TEST_F(FileCommands, SaveWritesTheSongByteForByte) {
     const QString path = Path("one.mid");
     dialogs.SaveNames.push_back(path);
     window->EnregistrerClick(); // no name yet: asks for one
-    EXPECT_EQ(Hex(ReadFile(path.toStdString())), "4D 54 68 64 00 00 00 06 00 01 00 01 00 10 4D 54 72 6B 00 00 00 0F "
-                                                 "00 C0 00 00 90 3C 7F 10 80 3C 00 00 FF 2F 00");
+    EXPECT_EQ(Hex(ReadFile(path.toStdString())),
+              "4D 54 68 64 00 00 00 06 00 01 00 01 00 10 4D 54 72 6B 00 00 00 0F "
+              "00 C0 00 00 90 3C 7F 10 80 3C 00 00 FF 2F 00");
     EXPECT_EQ(window->FileName, path.toStdString());
     EXPECT_FALSE(window->Modified);
 
@@ -189,7 +204,8 @@ TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndModifiedAndShowsTheError) {
     window->FileName = folder;
     QTest::keyClick(window.get(), Qt::Key_F4);
     EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
-    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(), "Impossible de créer le fichier " + folder);
+    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(),
+              "Impossible de créer le fichier " + folder);
     EXPECT_TRUE(window->Modified);
 }
 
@@ -214,7 +230,10 @@ TEST_F(FileCommands, ARowOnChannel16IsSavedOnChannel0) {
 TEST_F(FileCommands, ASavedSongOpensAgainWithTheSameNotes) {
     AddTrack(0, 19, "Orgue");
     AddTrack(9, 0);
-    const std::vector<TMidiNote> song = {{60, 0, 12, 0, 0}, {64, 4, 30, 0, 0}, {36, 0, 4, 9, 1}, {38, 8, 4, 9, 1},
+    const std::vector<TMidiNote> song = {{60, 0, 12, 0, 0},
+                                         {64, 4, 30, 0, 0},
+                                         {36, 0, 4, 9, 1},
+                                         {38, 8, 4, 9, 1},
                                          {67, 100, 1, 0, 0}};
     for (const auto& n : song)
         window->Notes.push_back(std::make_unique<TMidiNote>(n));
@@ -222,7 +241,8 @@ TEST_F(FileCommands, ASavedSongOpensAgainWithTheSameNotes) {
     window->FileName = path.toStdString();
     window->EnregistrerClick();
     Open(path);
-    EXPECT_THAT(NoteTexts(), ElementsAre("60@0+12 c0 t0", "64@4+30 c0 t0", "67@100+1 c0 t0", "36@0+4 c9 t1", "38@8+4 c9 t1"));
+    EXPECT_THAT(NoteTexts(), ElementsAre("60@0+12 c0 t0", "64@4+30 c0 t0", "67@100+1 c0 t0",
+                                         "36@0+4 c9 t1", "38@8+4 c9 t1"));
     EXPECT_THAT(RowTexts(), ElementsAre("0||0|019 - Church Organ", "1||9|000 - Piano 1"));
 }
 
@@ -260,7 +280,8 @@ TEST_F(FileCommands, DisassembleOfAMissingFileShowsTheErrorAndOpensNothing) {
     dialogs.OpenNames.push_back(Path("gone.mid"));
     QTest::keyClick(window.get(), Qt::Key_F5);
     EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
-    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(), "Impossible d'ouvrir le fichier " + dir / "gone.mid");
+    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(),
+              "Impossible d'ouvrir le fichier " + dir / "gone.mid");
     EXPECT_TRUE(dialogs.Opened.empty());
     EXPECT_TRUE(dir.Names().empty());
 }

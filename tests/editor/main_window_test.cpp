@@ -124,7 +124,8 @@ TEST_F(MainWindow, KeptEdgesFollowTheWindowSize) {
     QCoreApplication::processEvents();
     const QSize client = window->centralWidget()->size();
     ASSERT_NE(client, before);
-    EXPECT_EQ(window->TrackList->geometry(), QRect(8, 160, client.width() - 16, client.height() - 168));
+    EXPECT_EQ(window->TrackList->geometry(),
+              QRect(8, 160, client.width() - 16, client.height() - 168));
     EXPECT_EQ(score().geometry(), QRect(8, 8, client.width() - 16, 112));
     EXPECT_EQ(window->AddTrack->pos(), QPoint(8, 128));
 }
@@ -135,18 +136,12 @@ TEST_F(MainWindow, GridSizeSequences) {
         int size;
         int grid;
     };
-    const Step less[] = {{&TMain::GridLessClick, 8, 8},
-                         {&TMain::GridLessClick, 4, 4},
-                         {&TMain::GridLessClick, 2, 4},
-                         {&TMain::GridLessClick, 1, 4},
-                         {&TMain::GridLessClick, 1, 4},
-                         {&TMain::GridPlusClick, 2, 4},
-                         {&TMain::GridPlusClick, 4, 4},
-                         {&TMain::GridPlusClick, 8, 8},
-                         {&TMain::GridPlusClick, 16, 16},
-                         {&TMain::GridPlusClick, 32, 32},
-                         {&TMain::GridPlusClick, 64, 64},
-                         {&TMain::GridPlusClick, 64, 64}};
+    const Step less[] = {{&TMain::GridLessClick, 8, 8},   {&TMain::GridLessClick, 4, 4},
+                         {&TMain::GridLessClick, 2, 4},   {&TMain::GridLessClick, 1, 4},
+                         {&TMain::GridLessClick, 1, 4},   {&TMain::GridPlusClick, 2, 4},
+                         {&TMain::GridPlusClick, 4, 4},   {&TMain::GridPlusClick, 8, 8},
+                         {&TMain::GridPlusClick, 16, 16}, {&TMain::GridPlusClick, 32, 32},
+                         {&TMain::GridPlusClick, 64, 64}, {&TMain::GridPlusClick, 64, 64}};
     for (const auto& step : less) {
         (window.get()->*step.click)();
         EXPECT_EQ(score().LargePosLen(), step.size);
@@ -175,6 +170,10 @@ TEST_F(MainWindow, KeypadPlusAndMinusWorkFromTheTrackListButNotTheMainKeyboard) 
     EXPECT_EQ(score().LargePosLen(), 32);
     QTest::keyClick(window->AddTrack, Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(score().LargePosLen(), 16);
+    // with the focus on no control, the window gets the keys
+    window->AddTrack->clearFocus();
+    window->TrackList->clearFocus();
+    ASSERT_EQ(QApplication::focusWidget(), nullptr);
     QTest::keyClick(window.get(), Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(score().LargePosLen(), 8);
     QTest::keyClick(window.get(), Qt::Key_Minus);
@@ -188,7 +187,8 @@ protected:
         AddTrack(0);
         AddTrack(1);
         for (std::uint16_t t : {0, 1, 0, 0})
-            window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 16 * window->Notes.size(), 8, 0, t}));
+            window->Notes.push_back(
+                std::make_unique<TMidiNote>(TMidiNote{60, 16 * window->Notes.size(), 8, 0, t}));
         SelectRow(0);
         window->Modified = false;
     }
@@ -240,7 +240,8 @@ TEST_F(MainWindow, ClosingWithChangesOffersToSave) {
     window->QuitterClick();
     EXPECT_TRUE(window->isVisible()) << "Annuler keeps the window";
     EXPECT_EQ(dialogs.Messages.back().Text, "Voulez-vous enregistrer les modifications?");
-    EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(dialogs.Messages.back().Buttons,
+              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
 
     // Oui with a save dialog that is cancelled: nothing was saved, so the window stays.
     dialogs.Answers.push_back(QMessageBox::Yes);
@@ -290,7 +291,8 @@ TEST_F(WithoutPort, TheWindowComesUpAndTellsTheUserOnce) {
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(dialogs.Messages.size(), 1u);
     EXPECT_EQ(dialogs.Messages[0].Caption, "Erreur");
-    EXPECT_EQ(dialogs.Messages[0].Text, "Couldn't open MIDI output: error 6 (No device driver present)");
+    EXPECT_EQ(dialogs.Messages[0].Text,
+              "Couldn't open MIDI output: error 6 (No device driver present)");
 }
 
 TEST_F(WithoutPort, CommandsDoTheirWorkAndSendNothing) {
@@ -304,8 +306,11 @@ TEST_F(WithoutPort, CommandsDoTheirWorkAndSendNothing) {
     EXPECT_EQ(window->Row(0).Channel, "2");
 
     // A file with program changes opens whole.
-    WriteFile(dir / "p.mid", Cat({Tag("MThd"), {0, 0, 0, 6, 0, 1, 0, 1, 0, 0x10}, Tag("MTrk"),
-                                  {0, 0, 0, 15, 0x00, 0xC0, 0x05, 0x00, 0x90, 60, 1, 0x00, 0xC0, 0x06, 0x00, 0xFF, 0x2F, 0x00}}));
+    WriteFile(dir / "p.mid", Cat({Tag("MThd"),
+                                  {0, 0, 0, 6, 0, 1, 0, 1, 0, 0x10},
+                                  Tag("MTrk"),
+                                  {0, 0, 0, 15, 0x00, 0xC0, 0x05, 0x00, 0x90, 60, 1, 0x00, 0xC0,
+                                   0x06, 0x00, 0xFF, 0x2F, 0x00}}));
     dialogs.Answers.push_back(QMessageBox::No);
     dialogs.OpenNames.push_back(QString::fromStdString(dir / "p.mid"));
     window->OuvrirClick();

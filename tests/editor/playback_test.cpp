@@ -23,9 +23,9 @@ protected:
     }
 
     void AddNote(int num, int pos, int len, int channel = 0, int track = 0) {
-        window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{static_cast<std::uint8_t>(num), pos, len,
-                                                                       static_cast<std::uint8_t>(channel),
-                                                                       static_cast<std::uint16_t>(track)}));
+        window->Notes.push_back(std::make_unique<TMidiNote>(
+            TMidiNote{static_cast<std::uint8_t>(num), pos, len, static_cast<std::uint8_t>(channel),
+                      static_cast<std::uint16_t>(track)}));
     }
 
     // Presses Play and runs the loop in virtual time until a scheduled Stop or Pause ends it.
@@ -130,8 +130,9 @@ TEST_F(Playback, PauseThenPlayHandlesNoPositionTwiceOrSkipsOne) {
 TEST_F(Playback, ButtonStatesFollowTheTransport) {
     auto states = [this] {
         std::string s;
-        for (QToolButton* b : {window->BackBegin, window->Back2, window->Back1, window->Play, window->StopPlay,
-                               window->PausePlay, window->Forw1, window->Forw2, window->ForwEnd})
+        for (QToolButton* b :
+             {window->BackBegin, window->Back2, window->Back1, window->Play, window->StopPlay,
+              window->PausePlay, window->Forw1, window->Forw2, window->ForwEnd})
             s += b->isEnabled() ? '1' : '0';
         return s;
     };
@@ -166,9 +167,11 @@ TEST_F(Playback, ARefusedMessageEndsTheLoopWithoutTheFinalNoteOffs) {
     window->PlayClick();
     QCoreApplication::processEvents();
     EXPECT_FALSE(window->PlayLoopRunning());
-    EXPECT_EQ(dialogs.Messages.back().Text, "Couldn't send MIDI short message: error 5 (Device handle is invalid)");
+    EXPECT_EQ(dialogs.Messages.back().Text,
+              "Couldn't send MIDI short message: error 5 (Device handle is invalid)");
     EXPECT_EQ(clock.NowMs(), T0 + 30) << "the loop ended at the failing step";
-    EXPECT_FALSE(window->Play->isEnabled()) << "the buttons keep the playing state until Stop or Pause";
+    EXPECT_FALSE(window->Play->isEnabled())
+        << "the buttons keep the playing state until Stop or Pause";
 }
 
 TEST_F(Playback, LateStepsCatchUpWithoutWaiting) {
@@ -233,8 +236,10 @@ TEST_F(Playback, HoldingBack1FromPixel20GoesTo12Then4Then0AndStays) {
 }
 
 TEST_F(Playback, SeekStepsInPixels) {
-    const std::pair<void (TMain::*)(), int> buttons[] = {
-        {&TMain::Forw1MouseDown, 8}, {&TMain::Forw2MouseDown, 32}, {&TMain::Back1MouseDown, -8}, {&TMain::Back2MouseDown, -32}};
+    const std::pair<void (TMain::*)(), int> buttons[] = {{&TMain::Forw1MouseDown, 8},
+                                                         {&TMain::Forw2MouseDown, 32},
+                                                         {&TMain::Back1MouseDown, -8},
+                                                         {&TMain::Back2MouseDown, -32}};
     for (const auto& [press, step] : buttons) {
         score().SetCursorPos(1000);
         clock.At(clock.NowMs() + 45, [this] { window->SpeedMouseUp(); });

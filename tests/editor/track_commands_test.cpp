@@ -138,7 +138,8 @@ TEST_F(TrackCommands, DeletingTrack1Of3FreesItsNotesAndRenumbers) {
     AddTrack(1);
     AddTrack(2);
     for (std::uint16_t t : {0, 1, 2, 1, 2})
-        window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{static_cast<std::uint8_t>(60 + t), 0, 16, 0, t}));
+        window->Notes.push_back(
+            std::make_unique<TMidiNote>(TMidiNote{static_cast<std::uint8_t>(60 + t), 0, 16, 0, t}));
     SelectRow(1);
     ASSERT_EQ(score().NoteList().size(), 2u);
     out.Clear();
@@ -204,7 +205,8 @@ TEST_F(TrackCommands, ARefusedProgramChangeIsShownAndEndsTheCommand) {
     QTest::mouseClick(window->AddTrack, Qt::LeftButton);
     ASSERT_FALSE(dialogs.Messages.empty());
     EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
-    EXPECT_EQ(dialogs.Messages.back().Text, "Couldn't send MIDI short message: error 11 (Invalid parameter passed)");
+    EXPECT_EQ(dialogs.Messages.back().Text,
+              "Couldn't send MIDI short message: error 11 (Invalid parameter passed)");
     EXPECT_EQ(window->RowCount(), 1) << "the row stays";
     EXPECT_FALSE(window->Modified) << "the rest of the command is not done";
     EXPECT_FALSE(window->ModTrack->isEnabled());
