@@ -4,6 +4,10 @@
 #include "editor/UserDialogs.h"
 #include "midi/MidiOutService.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #ifdef KADREL_HAVE_DEVICES
 #include "midi/devices/SystemMidiOut.h"
 #endif
@@ -11,6 +15,10 @@
 int main(int argc, char** argv) {
     kadrel::QtUserDialogs dialogs;
     kadrel::ErrorBoxApplication app(argc, argv, dialogs);
+    // Qt's own dialogs (open, save) speak French like the rest of the editor.
+    QTranslator qtFrench;
+    if (qtFrench.load(QLocale(QLocale::French), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtFrench);
 #ifdef KADREL_HAVE_DEVICES
     // Device 0 is the built-in synthesizer; the system's MIDI ports follow it.
     kadrel::SystemMidiOut devices;

@@ -259,7 +259,8 @@ void TMain::BuildEditModePanel() {
             [this] { RunHandler([this] { GridPlusClick(); }); });
 
     GridSize = new QLabel(QStringLiteral("16"), PanelEditMode);
-    GridSize->setGeometry(131, 7, 12, 13);
+    // Wide enough for "64" in the system font, which is larger than the 12 pixels it once had.
+    GridSize->setGeometry(131, 5, 20, 16);
     GridSize->setToolTip(QStringLiteral("Taille actuelle de la grille"));
 }
 

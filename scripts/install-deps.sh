@@ -7,7 +7,7 @@ packages=(
     # build
     cmake ninja-build g++ ccache pkg-config
     # user interface
-    qt6-base-dev libgl-dev fontconfig fonts-dejavu-core
+    qt6-base-dev libgl-dev qt6-translations-l10n fontconfig fonts-dejavu-core
     # sound: the built-in synthesizer, its General MIDI soundfont, system MIDI ports
     libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev libglib2.0-dev
     # tests and benchmarks
