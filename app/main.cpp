@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     kadrel::ErrorBoxApplication app(argc, argv, dialogs);
     // Qt's own dialogs (open, save) speak French like the rest of the editor.
     QTranslator qtFrench;
-    if (qtFrench.load(QLocale(QLocale::French), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtFrench.load(QLocale(QLocale::French), "qtbase", "_",
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtFrench);
 #ifdef KADREL_HAVE_DEVICES
     // Device 0 is the built-in synthesizer; the system's MIDI ports follow it.
