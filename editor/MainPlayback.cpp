@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <utility>
 #include <limits>
 
 namespace kadrel {
@@ -36,10 +37,24 @@ private:
 
 void TMain::customEvent(QEvent* event) {
     if (event->type() == PlayMessage) {
+        if (playLoopRunning_) {
+            // Stop or Pause, then Play, within one step: the running loop ends at the top of its
+            // next step, and playing starts again after it.
+            playAgain_ = true;
+            return;
+        }
         RunHandler([this] { PlayLoop(); });
+        if (std::exchange(playAgain_, false) && !closePending_ && !closing_)
+            QCoreApplication::postEvent(this, new QEvent(PlayMessage));
         FinishPendingClose();
     } else if (event->type() == SeekMessage) {
         const std::int32_t step = static_cast<SeekEvent*>(event)->Step;
+        if (seekLoopRunning_) {
+            // Another seek button pressed before the last loop ended: that loop goes on with
+            // the new step.
+            seekStep_ = step;
+            return;
+        }
         RunHandler([this, step] { SeekLoop(step); });
         FinishPendingClose();
     } else {
@@ -156,11 +171,12 @@ void TMain::SeekLoop(std::int32_t step) {
     if (seekLoopRunning_ || closing_)
         return;
     const RunningFlag running(seekLoopRunning_);
+    seekStep_ = step;
     std::uint32_t deadline = clock_.NowMs();
     // The first move is made even when the button was already let go: a short click moves the
     // cursor once.
     do {
-        MoveCursor(std::int64_t{Partition->CursorPos()} + step);
+        MoveCursor(std::int64_t{Partition->CursorPos()} + seekStep_);
         if (Partition->CursorPos() < 0)
             MoveCursor(0);
         deadline += StepMs;

@@ -225,6 +225,8 @@ private:
     bool playLoopRunning_ = false;
     bool seekLoopRunning_ = false;
     std::int32_t seekStep_ = 0;
+    // Play was pressed again while the loop was still ending.
+    bool playAgain_ = false;
     // A close asked for while a loop runs waits for the loop to end.
     bool closePending_ = false;
     bool closing_ = false;

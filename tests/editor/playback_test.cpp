@@ -127,6 +127,38 @@ TEST_F(Playback, PauseThenPlayHandlesNoPositionTwiceOrSkipsOne) {
     EXPECT_EQ(started, expected);
 }
 
+TEST_F(Playback, StopThenPlayWithinOneStepPlaysAgainFromTheStart) {
+    AddNote(60, 0, 1);
+    clock.At(T0 + 75, [this] {
+        window->StopPlayClick();
+        window->PlayClick();
+    });
+    clock.At(T0 + 200, [this] { window->StopPlayClick(); });
+    window->PlayClick();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(); // the play message posted again when the first loop ended
+    std::vector<std::uint32_t> starts;
+    for (const auto& m : out.Messages())
+        if (m.Msg == NoteOnMsg(0, 60))
+            starts.push_back(m.TimeMs - T0);
+    // The first loop ends at its step of 90 ms; the second starts there from position 0.
+    EXPECT_THAT(starts, ElementsAre(30, 120));
+    EXPECT_FALSE(window->PlayLoopRunning());
+}
+
+TEST_F(Playback, ASecondSeekButtonBeforeTheLoopEndsTakesOver) {
+    score().SetCursorPos(400);
+    clock.At(T0 + 10, [this] {
+        window->SpeedMouseUp();
+        window->Back2MouseDown();
+    });
+    clock.At(T0 + 50, [this] { window->SpeedMouseUp(); });
+    window->Forw1MouseDown();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(score().CursorPos(), 400 + 8 - 32);
+    EXPECT_FALSE(window->SeekLoopRunning());
+}
+
 TEST_F(Playback, ButtonStatesFollowTheTransport) {
     auto states = [this] {
         std::string s;
