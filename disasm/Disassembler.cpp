@@ -3,8 +3,8 @@
 #include "disasm/ListingWriter.h"
 #include "midi/ByteStream.h"
 #include "util/Error.h"
+#include "util/FileDescriptor.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,26 +16,13 @@ namespace {
 class FileListingSink : public ListingSink {
 public:
     explicit FileListingSink(int fd) : fd_(fd) {}
-    FileListingSink(const FileListingSink&) = delete;
-    FileListingSink& operator=(const FileListingSink&) = delete;
-    ~FileListingSink() override { ::close(fd_); }
 
     bool Write(const char* bytes, std::size_t count) override {
-        while (count > 0) {
-            const ssize_t written = ::write(fd_, bytes, count);
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            bytes += written;
-            count -= static_cast<std::size_t>(written);
-        }
-        return true;
+        return WriteAll(fd_.Get(), bytes, count);
     }
 
 private:
-    int fd_;
+    FileDescriptor fd_;
 };
 
 // Blocks of 1 MiB keep the system calls few without holding much memory.

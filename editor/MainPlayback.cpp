@@ -4,8 +4,8 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <utility>
 #include <limits>
+#include <utility>
 
 namespace kadrel {
 

@@ -76,6 +76,11 @@ void TMain::ShowChannelConflict(std::int32_t channel, int owner) {
         QMessageBox::Cancel);
 }
 
+void TMain::ShowNoTrackSelected() {
+    Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
+        QStringLiteral("Vous devez sélectionner un track."), QMessageBox::Ok);
+}
+
 void TMain::UpdateTrackButtons() {
     AddTrack->setEnabled(RowCount() < MaxTracksByCommand);
     ModTrack->setEnabled(RowCount() >= 1);
@@ -113,8 +118,7 @@ void TMain::AddTrackClick() {
 void TMain::ModTrackClick() {
     const int selected = SelectedRow();
     if (selected < 0) {
-        Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
-            QStringLiteral("Vous devez sélectionner un track."), QMessageBox::Ok);
+        ShowNoTrackSelected();
     } else {
         const TrackRowTexts row = Row(selected);
         trackInfo_->TrackName->setText(Text(row.Name));
@@ -141,8 +145,7 @@ void TMain::ModTrackClick() {
 void TMain::DelTrackClick() {
     const int selected = SelectedRow();
     if (selected < 0) {
-        Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
-            QStringLiteral("Vous devez sélectionner un track."), QMessageBox::Ok);
+        ShowNoTrackSelected();
     } else if (Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
                    QStringLiteral("Etes-vous sûr(e) de vouloir supprimer le track sélectionné?"),
                    QMessageBox::Yes | QMessageBox::Cancel) == QMessageBox::Yes) {

@@ -370,16 +370,16 @@ void TMain::FormKeyDown(int Key) {
 }
 
 void TMain::GridLessClick() {
-    Partition->SetLargePosLen(static_cast<std::uint8_t>(std::max(1, Partition->LargePosLen() / 2)));
-    Partition->SetVertGridLen(Partition->LargePosLen());
-    if (Partition->VertGridLen() < 4)
-        Partition->SetVertGridLen(4);
-    GridSize->setText(QString::number(Partition->LargePosLen()));
+    SetGridSize(std::max(1, Partition->LargePosLen() / 2));
 }
 
 void TMain::GridPlusClick() {
-    Partition->SetLargePosLen(
-        static_cast<std::uint8_t>(std::min(64, Partition->LargePosLen() * 2)));
+    SetGridSize(std::min(64, Partition->LargePosLen() * 2));
+}
+
+// New notes snap to the grid size; the grid lines follow it, but never closer than 4 positions.
+void TMain::SetGridSize(int size) {
+    Partition->SetLargePosLen(static_cast<std::uint8_t>(size));
     Partition->SetVertGridLen(Partition->LargePosLen());
     if (Partition->VertGridLen() < 4)
         Partition->SetVertGridLen(4);

@@ -181,6 +181,7 @@ private:
     void BuildPlayPanel();
     void BuildEditModePanel();
     void ApplyKeptEdges();
+    void SetGridSize(int size);
 
     // The message boxes of the editor.
     QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption,
@@ -193,6 +194,7 @@ private:
     void SelectRow(int index);
     int ChannelOwner(std::int32_t channel) const;
     void ShowChannelConflict(std::int32_t channel, int owner);
+    void ShowNoTrackSelected();
     void UpdateTrackButtons();
 
     // Sending through the port: with no port the channel is still checked and nothing is sent.

@@ -1,6 +1,7 @@
 #include "midi/ByteStream.h"
 
 #include "util/Error.h"
+#include "util/FileDescriptor.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,42 +16,6 @@ namespace kadrel {
 namespace {
 
 const char* const OutOfMemoryText = "Plus de mémoire lors de l'expansion du flux mémoire";
-
-// Closes a file descriptor when it leaves scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int Get() const { return fd_; }
-    // Closes now and reports whether the close succeeded (a failed close can mean lost data).
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t written = ::write(fd, p, n);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += written;
-        n -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+
+namespace kadrel {
+
+// An open file descriptor, closed when it leaves scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor();
+
+    int Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded: a failed close can mean lost data.
+    bool Close();
+
+private:
+    int fd_;
+};
+
+// Writes all count bytes, going on after short writes and interruptions; false on an error.
+bool WriteAll(int fd, const void* bytes, std::size_t count);
+
+} // namespace kadrel
