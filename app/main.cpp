@@ -4,8 +4,10 @@
 #include "editor/UserDialogs.h"
 #include "midi/MidiOutService.h"
 
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QScreen>
 #include <QTranslator>
 
 #ifdef KADREL_HAVE_DEVICES
@@ -28,6 +30,12 @@ int main(int argc, char** argv) {
     kadrel::TMain window(dialogs);
     kadrel::TTrackInfo trackInfo(&window);
     window.SetTrackInfo(&trackInfo);
+    // Centred on the screen for when the user restores it from maximized.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
     window.showMaximized();
     return app.exec();
 }
