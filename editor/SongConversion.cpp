@@ -46,6 +46,9 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
                 continue;
             row.Channel = std::to_string(event->Channel);
             if (const auto* on = dynamic_cast<const TMidiNoteONEvent*>(event.get())) {
+                // A data byte of 128 or more is no note: it could be neither played nor saved.
+                if (on->Note > 127)
+                    continue;
                 auto note = std::make_unique<TMidiNote>();
                 note->NoteNum = on->Note;
                 note->Pos = static_cast<std::int32_t>(time);

@@ -16,7 +16,8 @@ using ChangePatchSender = std::function<void(std::uint8_t channel, std::uint8_t 
 // instrument "000 - Piano 1"); every note-on becomes a note of length 16; a note-off gives the
 // last note of its number (any track) its length, at least 1; a program change sets the row's
 // instrument and is sent at once. A note-off with no note of its number is passed over; a
-// program of 128 or more has no instrument text, so the row keeps its own and nothing is sent.
+// program of 128 or more has no instrument text, so the row keeps its own and nothing is sent;
+// a note number of 128 or more (a malformed data byte) makes no note.
 // If sending throws, the import stops there and the rows and notes made so far stay.
 void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
                 const ChangePatchSender& changePatch);

@@ -283,6 +283,18 @@ TEST_F(Editing, ABandInOneRowOrWithoutWidthSelectsNothing) {
     EXPECT_THAT(Shown(), ElementsAre("60@8+8"));
 }
 
+TEST_F(Editing, AfterABandAnyButtonSelectsAgainFromTheOldAnchor) {
+    window->ModeSelect->click();
+    Put(60, 8, 8);
+    Put(72, 8, 8);
+    Press(XOf(2), YOf(60));
+    Release(XOf(30), YOf(62));
+    EXPECT_THAT(Shown(), ElementsAre("60@8+8*", "72@8+8"));
+    // The right button keeps the anchor of the band: the release reselects from it.
+    Click(XOf(40), YOf(72), Qt::RightButton);
+    EXPECT_THAT(Shown(), ElementsAre("60@8+8*", "72@8+8*"));
+}
+
 TEST_F(Editing, SwitchingToNoteOrSharpModeClearsTheSelection) {
     Put(60, 0, 8)->Selected = true;
     window->ModeDieze->click();

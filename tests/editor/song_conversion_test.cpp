@@ -211,6 +211,12 @@ TEST(SongImport, NoteOffWithoutANoteIsPassedOver) {
     EXPECT_THAT(Describe(song.notes), ElementsAre("60@4+4 c0 t0"));
 }
 
+TEST(SongImport, ADataByteAbove127MakesNoNote) {
+    const Imported song =
+        Import(File({{0x00, 0x90, 0xC8, 0x40, 0x00, 0x90, 60, 1, 0x10, 0x80, 0xC8, 0x00}}));
+    EXPECT_THAT(Describe(song.notes), ElementsAre("60@0+16 c0 t0"));
+}
+
 TEST(SongImport, RowsTakeTheLastChannelAndTheProgram) {
     const Imported song = Import(File({
         {0x00, 0xC2, 0x05, 0x00, 0x92, 60, 100},

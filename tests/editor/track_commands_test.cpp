@@ -96,6 +96,35 @@ TEST_F(TrackCommands, ChangeKeepsItsOwnChannelAndRefusesAnothersChannel) {
     EXPECT_THAT(RowTexts(), ElementsAre("0||0|000 - Piano 1", "1|Flûte|4|073 - Flute"));
 }
 
+TEST_F(TrackCommands, RowsFromAFileSharingAChannelRefuseAChangeOfTheLaterOne) {
+    AddTrack(5);
+    AddTrack(6);
+    window->TrackList->topLevelItem(1)->setText(2, "5"); // as a file can bring them
+    SelectRow(1);
+    dialogs.TrackInfoAnswers.push_back([](TTrackInfo& d) {
+        d.TrackName->setText("nouveau nom");
+        return true;
+    });
+    window->ModTrackClick();
+    EXPECT_EQ(dialogs.Messages.back().Text, "Le canal 5 est déjà utilisé par le track #0.");
+    EXPECT_EQ(window->Row(1).Name, "");
+}
+
+TEST_F(TrackCommands, AfterAChangeAddShowsThatRowsNameAndInstrument) {
+    AddTrack(0, 0, "Piano");
+    SelectRow(0);
+    dialogs.TrackInfoAnswers.push_back(FillTrack(0, 8, "Cloches"));
+    out.Clear();
+    window->ModTrackClick();
+    EXPECT_THAT(Sent(), ElementsAre(PatchMsg(0, 8))) << "Celesta is program 8";
+    EXPECT_EQ(window->Row(0).Instrument, "008 - Celesta ");
+    dialogs.TrackInfoAnswers.push_back([](TTrackInfo&) { return false; });
+    window->AddTrackClick();
+    EXPECT_EQ(dialogs.ShownName, "Cloches");
+    EXPECT_EQ(dialogs.ShownPatch, 8);
+    EXPECT_EQ(dialogs.ShownChannel, 1);
+}
+
 TEST_F(TrackCommands, ChangeFillsTheDialogFromTheRow) {
     AddTrack(6, 8, "Boîte");
     SelectRow(0);
