@@ -1,6 +1,7 @@
 #pragma once
 
 #include "midi/ByteStream.h"
+#include "midi/Midi.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -26,6 +27,13 @@ inline Bytes Tag(const char (&text)[5]) {
 inline Bytes Written(const auto& writable) {
     ByteStream stream;
     writable.WriteToStream(stream);
+    return stream.Bytes();
+}
+
+// The bytes of a whole file as the writer produces them.
+inline Bytes Saved(const TMidi& midi) {
+    ByteStream stream;
+    midi.SaveToStream(stream);
     return stream.Bytes();
 }
 

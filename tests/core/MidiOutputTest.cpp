@@ -1,4 +1,5 @@
 #include "midi/MidiOutput.h"
+#include "ErrorOf.h"
 #include "midi/RecordingMidiOut.h"
 #include "util/Error.h"
 
@@ -16,15 +17,7 @@ using Kind = RecordedCall::Kind;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-// The text of the Error that action throws, or "" when it throws none.
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "";
-}
+using test::ErrorOf;
 
 std::vector<Kind> KindsOf(const std::vector<RecordedCall>& calls) {
     std::vector<Kind> kinds;

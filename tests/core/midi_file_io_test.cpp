@@ -1,4 +1,5 @@
 #include "Bytes.h"
+#include "ErrorOf.h"
 #include "TempDir.h"
 #include "midi/Midi.h"
 #include "util/Error.h"
@@ -31,14 +32,7 @@ TMidi SmallSong() {
     return midi;
 }
 
-std::string ErrorText(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
+using test::ErrorOf;
 
 TEST(MidiFileIo, SaveThenLoadGivesTheSameBytes) {
     TempDir dir;
@@ -69,13 +63,13 @@ TEST(MidiFileIo, LoadFromFileAppendsToTracks) {
 TEST(MidiFileIo, MissingOrUnreadableFiles) {
     TempDir dir;
     const std::string missing = dir / "absent.mid";
-    EXPECT_EQ(ErrorText([&] { TMidi().LoadFromFile(missing); }),
+    EXPECT_EQ(ErrorOf([&] { TMidi().LoadFromFile(missing); }),
               "Impossible d'ouvrir le fichier " + missing);
-    EXPECT_EQ(ErrorText([&] { TMidi().LoadFromFile(dir.Path().string()); }),
+    EXPECT_EQ(ErrorOf([&] { TMidi().LoadFromFile(dir.Path().string()); }),
               "Impossible d'ouvrir le fichier " + dir.Path().string());
     const std::string junk = dir / "junk.mid";
     WriteFile(junk, {'h', 'e', 'l', 'l', 'o'});
-    EXPECT_EQ(ErrorText([&] { TMidi().LoadFromFile(junk); }), "Invalid MIDI file format.");
+    EXPECT_EQ(ErrorOf([&] { TMidi().LoadFromFile(junk); }), "Invalid MIDI file format.");
 }
 
 TEST(MidiFileIo, SaveReplacesAnExistingFileAndKeepsItsPermissions) {
@@ -110,7 +104,7 @@ TEST(MidiFileIo, FilesThatCannotBeCreated) {
     // Writing into /proc fails even for the superuser, which ignores folder permissions.
     const std::string readOnlyFolder = "/proc/kadrel-song.mid";
     for (const auto& target : {folderTarget, noFolder, readOnlyFolder})
-        EXPECT_EQ(ErrorText([&] { SmallSong().SaveToFile(target); }),
+        EXPECT_EQ(ErrorOf([&] { SmallSong().SaveToFile(target); }),
                   "Impossible de créer le fichier " + target);
     EXPECT_TRUE(std::filesystem::is_directory(folderTarget));
 }
@@ -138,7 +132,7 @@ TEST(MidiFileIo, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
     rlimit limited = previous;
     limited.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const std::string text = ErrorText([&] { big.SaveToFile(path); });
+    const std::string text = ErrorOf([&] { big.SaveToFile(path); });
     ::setrlimit(RLIMIT_FSIZE, &previous);
     ::sigaction(SIGXFSZ, &previousAction, nullptr);
 

@@ -15,11 +15,7 @@ using test::Tag;
 
 const Bytes Header1Track = Cat({Tag("MThd"), {0, 0, 0, 6, 0, 1, 0, 1, 0, 0x10}});
 
-Bytes Saved(const TMidi& midi) {
-    ByteStream stream;
-    midi.SaveToStream(stream);
-    return stream.Bytes();
-}
+using test::Saved;
 
 TMidi Loaded(const Bytes& bytes) {
     ByteStream stream(bytes);

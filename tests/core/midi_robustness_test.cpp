@@ -56,11 +56,7 @@ TMidi RandomSong(std::mt19937& random) {
     return midi;
 }
 
-Bytes Saved(const TMidi& midi) {
-    ByteStream stream;
-    midi.SaveToStream(stream);
-    return stream.Bytes();
-}
+using test::Saved;
 
 TEST(MidiRoundTrip, RandomSongsSurviveWriteReadWriteByteForByte) {
     std::mt19937 random(20261207);

@@ -1,4 +1,5 @@
 #include "midi/devices/SystemMidiOut.h"
+#include "core/ErrorOf.h"
 #include "midi/MidiOutput.h"
 #include "midi/devices/Synthesizer.h"
 #include "midi/devices/SystemMidiPort.h"
@@ -26,15 +27,7 @@ using namespace std::chrono_literals;
 const char* const noDriverText = "Couldn't open MIDI output: error 6 (No device driver present)";
 const char* const badDeviceText = "Couldn't open MIDI output: error 2 (Device ID out of range)";
 
-// The text of the Error that action throws, or "" when it throws none.
-std::string ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& error) {
-        return error.what();
-    }
-    return "";
-}
+using test::ErrorOf;
 
 // A file in the temporary folder that is gone when the test ends.
 class TemporaryFile {

@@ -43,11 +43,7 @@ TrackRowTexts Row(int number, const std::string& channel,
     return {std::to_string(number), "", channel, instrument};
 }
 
-Bytes Saved(const TMidi& midi) {
-    ByteStream stream;
-    midi.SaveToStream(stream);
-    return stream.Bytes();
-}
+using test::Saved;
 
 // Track chunk bytes after "MTrk" and the length, as hex, without the final end of track.
 std::string TrackEvents(const TMidi& midi, std::size_t t) {
