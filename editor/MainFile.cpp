@@ -1,6 +1,6 @@
 #include "disasm/Disassembler.h"
 #include "editor/MainWindow.h"
-#include "editor/SongConversion.h"
+#include "song/SongConversion.h"
 #include "editor/UserDialogs.h"
 #include "midi/Midi.h"
 #include "util/TextUtils.h"

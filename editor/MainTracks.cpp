@@ -1,4 +1,4 @@
-#include "editor/Instruments.h"
+#include "song/Instruments.h"
 #include "editor/MainWindow.h"
 #include "editor/TrackInfo.h"
 #include "editor/UserDialogs.h"

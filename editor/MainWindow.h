@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/PlaybackClock.h"
-#include "editor/SongDocument.h"
+#include "song/Song.h"
 #include "midi/MidiOutService.h"
 #include "partition/Partition.h"
 

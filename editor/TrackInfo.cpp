@@ -1,6 +1,6 @@
 #include "editor/TrackInfo.h"
 
-#include "editor/Instruments.h"
+#include "song/Instruments.h"
 
 #include <QComboBox>
 #include <QLabel>

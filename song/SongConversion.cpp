@@ -1,6 +1,6 @@
-#include "editor/SongConversion.h"
+#include "song/SongConversion.h"
 
-#include "editor/Instruments.h"
+#include "song/Instruments.h"
 
 #include <algorithm>
 #include <array>

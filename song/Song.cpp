@@ -1,4 +1,4 @@
-#include "editor/SongDocument.h"
+#include "song/Song.h"
 
 #include "util/Error.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/SongDocument.h"
 #include "midi/Midi.h"
+#include "song/Song.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
+#include "song/SongConversion.h"
 #include "core/Bytes.h"
-#include "editor/Instruments.h"
-#include "editor/SongConversion.h"
+#include "song/Instruments.h"
 #include "util/Error.h"
 
 #include <gmock/gmock.h>

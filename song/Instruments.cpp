@@ -1,6 +1,6 @@
-#include "editor/Instruments.h"
+#include "song/Instruments.h"
 
-#include "editor/SongDocument.h"
+#include "song/Song.h"
 #include "util/TextUtils.h"
 
 #include <array>
