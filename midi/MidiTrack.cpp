@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace kadrel {
 
@@ -54,20 +56,25 @@ void WriteBigEndian32(ByteStream& stream, std::uint32_t value) {
 } // namespace
 
 void TMidiTrack::LoadFromStream(ByteStream& stream) {
+    try {
+        ReadChunk(stream);
+    } catch (const std::bad_alloc&) {
+        throw Error(OutOfMemoryText);
+    } catch (const std::length_error&) {
+        throw Error(OutOfMemoryText);
+    }
+}
+
+// The chunk length is not used, not even to reserve room for the events: a file can declare
+// any length for any number of chunks, and the events read decide where the track ends. The
+// event list grows with what is really read, so memory follows the size of the file.
+void TMidiTrack::ReadChunk(ByteStream& stream) {
     char type[4] = {};
     std::uint8_t length[4] = {};
     stream.Read(type, 4);
     stream.Read(length, 4);
     if (std::memcmp(type, "MTrk", 4) != 0)
         throw Error(InvalidFormatText);
-
-    // The chunk length is only a hint for the size of the event list; the events themselves
-    // decide where the track ends.
-    const std::uint32_t declared = (std::uint32_t{length[0]} << 24) |
-                                   (std::uint32_t{length[1]} << 16) |
-                                   (std::uint32_t{length[2]} << 8) | length[3];
-    const std::size_t remaining = stream.Size() - std::min(stream.Position(), stream.Size());
-    Events.reserve(Events.size() + std::min<std::size_t>(declared, remaining) / 4);
 
     // Delta time of meta events passed over, owed to the next event that is kept, so that the
     // events after a marker or a tempo change keep their time.
