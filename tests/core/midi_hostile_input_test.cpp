@@ -38,6 +38,20 @@ Bytes TracksDeclaringFFFFFFFF(std::uint16_t count, const Bytes& body) {
     return file;
 }
 
+// `count` empty tracks that each declare a length reaching exactly to the end of the file: each
+// is true to the data, but they all overlap.
+Bytes TracksDeclaringTheRestOfTheFile(std::uint16_t count) {
+    Bytes file = Header(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t rest = (count - i) * 12u - 8u;
+        file.insert(file.end(),
+                    {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(rest >> 24),
+                     static_cast<std::uint8_t>(rest >> 16), static_cast<std::uint8_t>(rest >> 8),
+                     static_cast<std::uint8_t>(rest), 0x00, 0xFF, 0x2F, 0x00});
+    }
+    return file;
+}
+
 // One track of `notes` note-ons, a legitimate file that needs memory in proportion.
 Bytes ManyNotes(std::uint32_t notes) {
     Bytes events;
@@ -90,6 +104,8 @@ TEST(MidiHostileInput, MemoryFollowsTheFileNotTheDeclaredChunkLengths) {
         {"65,535 tracks with a 48-byte name each declaring FFFFFFFF",
          TracksDeclaringFFFFFFFF(65535, Cat({{0x00, 0xFF, 0x03, 48}, Bytes(48, 'x')})), 64 * MiB,
          Loaded},
+        {"65,535 empty tracks each declaring the rest of the file",
+         TracksDeclaringTheRestOfTheFile(65535), 64 * MiB, Loaded},
         {"a file that needs more memory than there is gives the stream's error", ManyNotes(400000),
          4 * MiB, OutOfMemory},
         {"the same file with room enough", ManyNotes(400000), 256 * MiB, Loaded},
