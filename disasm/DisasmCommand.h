@@ -7,8 +7,10 @@
 namespace kadrel {
 
 // Exit statuses of kadrel-disasm.
-inline constexpr int DisasmOk = 0;         // the listing was written (it may end on a problem)
-inline constexpr int DisasmFailed = 1;     // the source could not be read or the listing created
+inline constexpr int DisasmOk = 0; // the listing was written (it may end on a problem)
+// The source could not be read, the listing would be the source, or it could not be created or
+// written whole (nor the help text written).
+inline constexpr int DisasmFailed = 1;
 inline constexpr int DisasmWrongUsage = 2; // wrong arguments
 
 // The kadrel-disasm command: `kadrel-disasm SOURCE [LISTING]` writes the listing of SOURCE to

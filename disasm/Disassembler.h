@@ -11,11 +11,14 @@ class ListingWriter;
 // Reads the whole file SourcePath, then creates (or empties) ListingPath and writes the annotated
 // byte-by-byte listing of the source as a Standard MIDI File into it, lines ending with CR LF.
 // A problem found in the source is the listing's last line, not an error. Throws Error before
-// the listing is created or touched when the source cannot be read ("Impossible d'ouvrir le
-// fichier <SourcePath>"), Error("Impossible de créer le fichier <ListingPath>") when the listing
+// the listing is created or touched when the source cannot be read (the errors of
+// ByteStream::LoadFromFile) and when ListingPath names the source itself, through any link
+// ("Le fichier <ListingPath> est le fichier source : il ne peut pas recevoir son
+// désassemblage"); Error("Impossible de créer le fichier <ListingPath>") when the listing
 // cannot be created and Error("Erreur d'écriture du fichier <ListingPath>") when its heading
-// cannot be written. A write that fails later ends the listing where it stands, unreported.
-void Disassemble(const std::string& SourcePath, const std::string& ListingPath);
+// cannot be written. A write that fails later ends the listing where it stands without an
+// error; the result then is false. True when the whole listing was written and closed.
+bool Disassemble(const std::string& SourcePath, const std::string& ListingPath);
 
 // The same listing of the bytes `source`, kept in memory; the heading names sourceName.
 std::string DisassembleToString(std::span<const std::uint8_t> source,

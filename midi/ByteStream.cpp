@@ -2,6 +2,7 @@
 
 #include "util/Error.h"
 #include "util/FileDescriptor.h"
+#include "util/FileReplace.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,33 +13,6 @@
 #include <unistd.h>
 
 namespace kadrel {
-
-namespace {
-
-const char* const OutOfMemoryText = "Plus de mémoire lors de l'expansion du flux mémoire";
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-// The file that a save must replace: a symbolic link is followed, so that saving through it
-// updates the file it points to instead of replacing the link by a plain file.
-std::string SaveTarget(const std::string& fileName) {
-    struct stat st {};
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* resolved = ::realpath(fileName.c_str(), nullptr)) {
-            std::string target(resolved);
-            std::free(resolved);
-            return target;
-        }
-    }
-    return fileName;
-}
-
-} // namespace
 
 std::size_t ByteStream::Read(void* dst, std::size_t n) {
     if (position_ >= data_.size())
@@ -88,71 +62,66 @@ void ByteStream::Reserve(std::size_t n) {
     }
 }
 
-void ByteStream::LoadFromFile(const std::string& fileName) {
-    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+void ByteStream::LoadFromFile(const std::string& fileName, FileIdentity* loaded) {
+    const std::string openError = "Impossible d'ouvrir le fichier " + fileName;
+    // Only a regular file is opened: opening a FIFO would wait for a writer, and a device such
+    // as /dev/zero would be read for ever. The file is looked at again once open, in case it
+    // was replaced meanwhile; opening without waiting makes that harmless too.
     struct stat st {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || S_ISDIR(st.st_mode))
-        throw Error("Impossible d'ouvrir le fichier " + fileName);
+    if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw Error(openError);
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw Error(openError);
+    const std::string tooLargeError =
+        "Impossible de lire le fichier " + fileName + " : il dépasse 1 Go";
+    if (static_cast<std::uint64_t>(st.st_size) > MaxLoadedFileSize)
+        throw Error(tooLargeError);
 
     std::vector<std::uint8_t> bytes;
     try {
-        if (S_ISREG(st.st_mode))
-            bytes.reserve(static_cast<std::size_t>(st.st_size));
-        // Read to the end rather than trusting the size, which can change meanwhile.
-        std::uint8_t chunk[1 << 16];
+        // Read to the end rather than trusting the size, which can change meanwhile, but never
+        // beyond the largest size allowed.
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = ::read(fd.Get(), bytes.data() + got, bytes.size() - got);
+            if (n == 0)
+                break;
+            if (n < 0 && errno != EINTR)
+                throw Error("Erreur de lecture du fichier " + fileName);
+            got += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        bytes.resize(got);
+        // Whatever lies beyond the size reported (a file still growing, or one of the system's
+        // files that report no size) comes in blocks.
+        std::uint8_t block[1 << 16];
         for (;;) {
-            const ssize_t got = ::read(fd.Get(), chunk, sizeof chunk);
-            if (got < 0) {
+            const ssize_t n = ::read(fd.Get(), block, sizeof block);
+            if (n == 0)
+                break;
+            if (n < 0) {
                 if (errno == EINTR)
                     continue;
                 throw Error("Erreur de lecture du fichier " + fileName);
             }
-            if (got == 0)
-                break;
-            bytes.insert(bytes.end(), chunk, chunk + got);
+            if (bytes.size() + static_cast<std::size_t>(n) > MaxLoadedFileSize)
+                throw Error(tooLargeError);
+            bytes.insert(bytes.end(), block, block + n);
         }
     } catch (const std::bad_alloc&) {
+        throw Error(OutOfMemoryText);
+    } catch (const std::length_error&) {
         throw Error(OutOfMemoryText);
     }
     data_ = std::move(bytes);
     position_ = 0;
+    if (loaded != nullptr)
+        *loaded = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 void ByteStream::SaveToFile(const std::string& fileName) const {
-    const std::string target = SaveTarget(fileName);
-    const std::string createError = "Impossible de créer le fichier " + fileName;
-
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode))
-        throw Error(createError);
-
-    std::string temp = FolderOf(target) + "/.kadrel-XXXXXX";
-    FileDescriptor fd(::mkstemp(temp.data()));
-    if (fd.Get() < 0)
-        throw Error(createError);
-
-    // mkstemp creates the file for its owner only; give it the mode that the replaced file had,
-    // or the one a newly created file would get.
-    mode_t mode = 0;
-    if (exists) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    const bool written = ::fchmod(fd.Get(), mode) == 0 &&
-                         WriteAll(fd.Get(), data_.data(), data_.size()) && ::fsync(fd.Get()) == 0;
-    const bool closed = fd.Close();
-    if (!written || !closed) {
-        ::unlink(temp.c_str());
-        throw Error("Erreur d'écriture du fichier " + fileName);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        throw Error(createError);
-    }
+    ReplaceFileContent(fileName, data_);
 }
 
 } // namespace kadrel

@@ -7,6 +7,21 @@
 
 namespace kadrel {
 
+// The error text of a stream that cannot grow, and of a load from a file that runs out of memory.
+inline constexpr const char* OutOfMemoryText =
+    "Plus de mémoire lors de l'expansion du flux mémoire";
+
+// Files larger than this are refused before they are read: a song is far smaller, and reading a
+// huge file into memory whole would only exhaust it.
+inline constexpr std::uint64_t MaxLoadedFileSize = std::uint64_t{1} << 30;
+
+// Which file a load read: its device and inode, so that a caller can tell it from another name.
+struct FileIdentity {
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // A growable in-memory byte buffer with a read/write position. A read at the end of the data
 // delivers nothing and leaves the destination unchanged; a write grows the buffer as needed.
 // Files are always read and written whole through it.
@@ -46,15 +61,19 @@ public:
     const std::vector<std::uint8_t>& Bytes() const { return data_; }
     void Reserve(std::size_t n);
 
-    // Replaces the content with the whole file and sets the position to 0.
-    // Throws Error("Impossible d'ouvrir le fichier <name>") when it cannot be opened.
-    void LoadFromFile(const std::string& fileName);
+    // Replaces the content with the whole file and sets the position to 0; `loaded`, when
+    // given, receives the identity of the file read. Only a regular file is read, and it is
+    // opened without waiting (a FIFO or a device never is). Throws
+    // Error("Impossible d'ouvrir le fichier <name>") when it cannot be opened or is no regular
+    // file, Error("Impossible de lire le fichier <name> : il dépasse 1 Go") when it is larger
+    // than MaxLoadedFileSize, before reading it, and Error(OutOfMemoryText) when memory runs out.
+    void LoadFromFile(const std::string& fileName, FileIdentity* loaded = nullptr);
 
-    // Writes the whole content to the file, replacing it atomically: a temporary file beside it
-    // is written, flushed and renamed over the target, so a failure never leaves a half-written
-    // file in place of the old one. Throws Error("Impossible de créer le fichier <name>") when
-    // the file cannot be created, and Error("Erreur d'écriture du fichier <name>") when writing
-    // fails part-way.
+    // Writes the whole content to the file, as ReplaceFileContent does (util/FileReplace.h): a
+    // failure never leaves a half-written file in place of the old one where the file can be
+    // replaced, and a file that must keep its inode, owner or links is rewritten in place.
+    // Throws Error("Impossible de créer le fichier <name>") when the file cannot be created or
+    // may not be written, and Error("Erreur d'écriture du fichier <name>") when writing fails.
     void SaveToFile(const std::string& fileName) const;
 
 private:

@@ -4,6 +4,8 @@
 #include "util/Error.h"
 
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace kadrel {
 
@@ -31,6 +33,18 @@ void TMidi::LoadFromFile(const std::string& FileName) {
 }
 
 void TMidi::LoadFromStream(ByteStream& stream) {
+    // However the file is made, running out of memory while reading it gives the stream's own
+    // error, never a bare allocation failure.
+    try {
+        ReadChunks(stream);
+    } catch (const std::bad_alloc&) {
+        throw Error(OutOfMemoryText);
+    } catch (const std::length_error&) {
+        throw Error(OutOfMemoryText);
+    }
+}
+
+void TMidi::ReadChunks(ByteStream& stream) {
     char type[4] = {};
     std::uint8_t length[4] = {};
     stream.Read(type, 4);

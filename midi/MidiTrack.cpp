@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 
 namespace kadrel {
 
@@ -54,6 +56,20 @@ void WriteBigEndian32(ByteStream& stream, std::uint32_t value) {
 } // namespace
 
 void TMidiTrack::LoadFromStream(ByteStream& stream) {
+    try {
+        ReadChunk(stream);
+        // Whatever a declared length made the list reserve beyond what it holds is given back,
+        // so that the tracks of a file never keep more than their events need.
+        if (Events.capacity() > 2 * Events.size() + 64)
+            Events.shrink_to_fit();
+    } catch (const std::bad_alloc&) {
+        throw Error(OutOfMemoryText);
+    } catch (const std::length_error&) {
+        throw Error(OutOfMemoryText);
+    }
+}
+
+void TMidiTrack::ReadChunk(ByteStream& stream) {
     char type[4] = {};
     std::uint8_t length[4] = {};
     stream.Read(type, 4);
@@ -61,13 +77,14 @@ void TMidiTrack::LoadFromStream(ByteStream& stream) {
     if (std::memcmp(type, "MTrk", 4) != 0)
         throw Error(InvalidFormatText);
 
-    // The chunk length is only a hint for the size of the event list; the events themselves
-    // decide where the track ends.
+    // The events decide where the track ends; the chunk length only sizes the event list, and
+    // only when the data really holds that many bytes: a length beyond the end of the file is
+    // a lie that would otherwise make every track of a small file reserve as much as the file.
     const std::uint32_t declared = (std::uint32_t{length[0]} << 24) |
                                    (std::uint32_t{length[1]} << 16) |
                                    (std::uint32_t{length[2]} << 8) | length[3];
-    const std::size_t remaining = stream.Size() - std::min(stream.Position(), stream.Size());
-    Events.reserve(Events.size() + std::min<std::size_t>(declared, remaining) / 4);
+    if (declared <= stream.Size() - std::min(stream.Position(), stream.Size()))
+        Events.reserve(Events.size() + declared / 4);
 
     // Delta time of meta events passed over, owed to the next event that is kept, so that the
     // events after a marker or a tempo change keep their time.

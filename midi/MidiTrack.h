@@ -19,7 +19,7 @@ public:
     // events are passed over and their delta time is added to the next kept event. Throws
     // Error("Invalid MIDI file format.") for a chunk type other than MTrk, any other status
     // byte (running status included) and a delta time of more than eight bytes. An event cut
-    // short by the end of the data is dropped.
+    // short by the end of the data is dropped. Memory running out gives Error(OutOfMemoryText).
     void LoadFromStream(ByteStream& stream);
 
     // Sum of Size over Events, in bytes.
@@ -29,6 +29,9 @@ public:
     void SaveToStream(ByteStream& stream) const;
 
     std::vector<std::unique_ptr<TMidiEvent>> Events;
+
+private:
+    void ReadChunk(ByteStream& stream);
 };
 
 } // namespace kadrel

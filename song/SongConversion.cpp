@@ -51,8 +51,12 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
                     continue;
                 auto note = std::make_unique<TMidiNote>();
                 note->NoteNum = on->Note;
-                note->Pos = static_cast<std::int32_t>(time);
-                note->Len = 16;
+                // A note keeps its end within the last position too, so that it is saved as it
+                // is: a shorter length near the end, and a note at the very end moved back by
+                // one position to keep its length of 1.
+                note->Len =
+                    static_cast<std::int32_t>(std::clamp<std::int64_t>(MaxTick - time, 1, 16));
+                note->Pos = static_cast<std::int32_t>(std::min(time, MaxTick - note->Len));
                 note->Channel = on->Channel;
                 note->Track = static_cast<std::uint16_t>(t);
                 lastOfNumber[note->NoteNum] = note.get();

@@ -17,7 +17,9 @@ using ChangePatchSender = std::function<void(std::uint8_t channel, std::uint8_t 
 // last note of its number (any track) its length, at least 1; a program change sets the row's
 // instrument and is sent at once. A note-off with no note of its number is passed over; a
 // program of 128 or more has no instrument text, so the row keeps its own and nothing is sent;
-// a note number of 128 or more (a malformed data byte) makes no note.
+// a note number of 128 or more (a malformed data byte) makes no note. Times beyond the last
+// position a note can hold (2^31 - 1) stay there, and every note ends at that position at the
+// latest: a note starting within 16 of it is shorter, one starting on it is moved back by one.
 // If sending throws, the import stops there and the rows and notes made so far stay.
 void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
                 const ChangePatchSender& changePatch);

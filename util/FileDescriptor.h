@@ -16,6 +16,12 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     // Closes now and reports whether the close succeeded: a failed close can mean lost data.
     bool Close();
+    // Hands the descriptor over to the caller, who closes it.
+    int Release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_;

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kadrel::test {
 namespace {
@@ -114,17 +115,22 @@ TEST_F(FileCommands, TrackWithoutChannelEventsKeepsItsNumberAsChannel) {
 }
 
 TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithItsName) {
-    AddTrack(0);
-    const QString path = Write("bad.mid", {'n', 'o', 'p', 'e'});
-    window->Modified = false;
-    Open(path);
-    EXPECT_EQ(dialogs.Messages.back().Text,
-              "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.");
-    EXPECT_EQ(dialogs.Messages.back().Icon, QMessageBox::Critical);
-    EXPECT_EQ(window->RowCount(), 0);
-    EXPECT_TRUE(window->Notes.empty());
-    EXPECT_EQ(window->FileName, path.toStdString());
-    EXPECT_FALSE(window->Modified);
+    // a FIFO is refused at once instead of waiting for a writer
+    ASSERT_EQ(::mkfifo((dir / "pipe.mid").c_str(), 0600), 0);
+    for (const QString& path : {Write("bad.mid", {'n', 'o', 'p', 'e'}), Path("pipe.mid")}) {
+        AddTrack(0);
+        window->Modified = false;
+        ::alarm(10);
+        Open(path);
+        ::alarm(0);
+        EXPECT_EQ(dialogs.Messages.back().Text,
+                  "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.");
+        EXPECT_EQ(dialogs.Messages.back().Icon, QMessageBox::Critical);
+        EXPECT_EQ(window->RowCount(), 0);
+        EXPECT_TRUE(window->Notes.empty());
+        EXPECT_EQ(window->FileName, path.toStdString());
+        EXPECT_FALSE(window->Modified);
+    }
 }
 
 TEST_F(FileCommands, CancelAtTheSaveQuestionChangesNothing) {

@@ -246,11 +246,38 @@ TEST(SongImport, AFailingProgramChangeStopsTheImportAndKeepsWhatWasMade) {
     EXPECT_THAT(Describe(notes), ElementsAre("60@0+16 c0 t0"));
 }
 
-TEST(SongImport, TimesBeyondTheLastPositionStayThere) {
-    // two delta times of 2^32 - 1: the note must not wrap round to a negative position
-    const Imported song = Import(File(
-        {{0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0xC0, 0x00, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 1}}));
-    EXPECT_THAT(Describe(song.notes), ElementsAre("60@2147483647+16 c0 t0"));
+// Times beyond the last position a note can hold stay there, and every note ends by it, so
+// that the song saved and opened again is the same.
+TEST(SongImport, NotesNearTheLastPositionEndWithinIt) {
+    // delta times that bring the time to 2^31 - 1 - 5 and to 2^31 - 1
+    const Bytes toNearTheEnd = {0x87, 0xFF, 0xFF, 0xFF, 0x7A};
+    const Bytes toTheEnd = {0x87, 0xFF, 0xFF, 0xFF, 0x7F};
+    const Bytes beyond = {0x8F, 0xFF, 0xFF, 0xFF, 0x7F};
+    struct Case {
+        const char* what;
+        Bytes events;
+        const char* note;
+    };
+    const Case cases[] = {
+        {"a note on the last position is moved back to keep its length of 1",
+         Cat({toTheEnd, {0x90, 60, 1}}), "60@2147483646+1 c0 t0"},
+        {"a note on the last position after times beyond it",
+         Cat({beyond, {0xC0, 0x00}, beyond, {0x90, 60, 1}}), "60@2147483646+1 c0 t0"},
+        {"a note ended on the last position", Cat({toTheEnd, {0x90, 60, 1, 0x00, 0x80, 60, 0}}),
+         "60@2147483646+1 c0 t0"},
+        {"a note that would end beyond it is shorter", Cat({toNearTheEnd, {0x90, 60, 1}}),
+         "60@2147483642+5 c0 t0"},
+        {"its note-off beyond the end ends it there",
+         Cat({toNearTheEnd, {0x90, 60, 1}, beyond, {0x80, 60, 0}}), "60@2147483642+5 c0 t0"},
+        {"a note ending before it keeps its length",
+         Cat({{0x87, 0xFF, 0xFF, 0xFF, 0x6F, 0x90, 60, 1}}), "60@2147483631+16 c0 t0"},
+    };
+    for (const Case& c : cases) {
+        const Imported song = Import(File({c.events}));
+        EXPECT_THAT(Describe(song.notes), ElementsAre(c.note)) << c.what;
+        const Imported again = Import(Saved(ExportSong(song.notes, song.rows)));
+        EXPECT_EQ(Describe(again.notes), Describe(song.notes)) << c.what;
+    }
 }
 
 TEST(SongRoundTrip, ASavedSongOpensWithTheSameNotes) {

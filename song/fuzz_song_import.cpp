@@ -1,0 +1,87 @@
+// libFuzzer target: the song import and export over arbitrary bytes. A file that the reader
+// accepts becomes a song whose notes all lie within the positions a note can hold; that song,
+// saved and opened again, must give the same notes whenever the import can tell them apart
+// (within a track, no two notes of one number overlap or touch).
+
+#include "midi/ByteStream.h"
+#include "song/SongConversion.h"
+#include "util/Error.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+using namespace kadrel;
+
+void Require(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+constexpr std::int64_t MaxTick = std::numeric_limits<std::int32_t>::max();
+
+using NoteKey = std::tuple<int, int, int, int, int>;
+
+std::vector<NoteKey> Keys(const NoteList& notes) {
+    std::vector<NoteKey> keys;
+    for (const auto& n : notes)
+        keys.emplace_back(n->Track, n->Pos, n->Len, n->NoteNum, n->Channel);
+    return keys;
+}
+
+// Whether each note-off of the saved song will end its own note: within a track, notes of one
+// number neither overlap nor touch.
+bool NotesAreDistinct(const NoteList& notes) {
+    std::vector<NoteKey> keys;
+    for (const auto& n : notes)
+        keys.emplace_back(n->Track, n->NoteNum, n->Pos, n->Len, 0);
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        const auto& [track, number, pos, len, unused] = keys[i - 1];
+        const auto& [nextTrack, nextNumber, nextPos, nextLen, unused2] = keys[i];
+        if (track == nextTrack && number == nextNumber && std::int64_t{pos} + len >= nextPos)
+            return false;
+    }
+    return true;
+}
+
+bool Import(const std::vector<std::uint8_t>& bytes, TrackRows& rows, NoteList& notes) {
+    ByteStream stream(bytes);
+    TMidi midi;
+    try {
+        midi.LoadFromStream(stream);
+    } catch (const Error&) {
+        return false;
+    }
+    ImportSong(midi, rows, notes, nullptr);
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    TrackRows rows;
+    NoteList notes;
+    if (!Import(std::vector<std::uint8_t>(data, data + size), rows, notes))
+        return 0;
+    for (const auto& n : notes) {
+        Require(n->Pos >= 0 && n->Len >= 1 && std::int64_t{n->Pos} + n->Len <= MaxTick);
+        Require(n->NoteNum <= 127 && n->Channel <= 15 && n->Track < rows.size());
+    }
+
+    ByteStream saved;
+    ExportSong(notes, rows).SaveToStream(saved);
+    TrackRows rowsAgain;
+    NoteList notesAgain;
+    Require(Import(saved.Bytes(), rowsAgain, notesAgain));
+    Require(rowsAgain.size() == rows.size());
+    if (NotesAreDistinct(notes))
+        Require(Keys(notesAgain) == Keys(notes));
+    return 0;
+}
