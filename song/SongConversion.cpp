@@ -54,7 +54,7 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
                 note->Pos = static_cast<std::int32_t>(time);
                 note->Len = 16;
                 note->Channel = on->Channel;
-                note->Track = static_cast<std::uint16_t>(t);
+                note->Track = static_cast<std::uint32_t>(t);
                 lastOfNumber[note->NoteNum] = note.get();
                 notes.push_back(std::move(note));
             } else if (const auto* off = dynamic_cast<const TMidiNoteOFFEvent*>(event.get())) {
