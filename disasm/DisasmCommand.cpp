@@ -9,7 +9,7 @@ namespace kadrel {
 
 namespace {
 
-constexpr const char* UsageLine = "Utilisation : kadrel-disasm SOURCE [LISTE]";
+constexpr const char* UsageLine = "Utilisation : kadrel-disasm [--all] SOURCE [LISTE]";
 
 } // namespace
 
@@ -17,21 +17,24 @@ int RunDisasmCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out << UsageLine << "\n"
             << "Écrit le désassemblage de SOURCE, lue comme fichier MIDI, dans LISTE\n"
-            << "(par défaut SOURCE suivi de \".txt\").\n";
+            << "(par défaut SOURCE suivi de \".txt\"). Avec --all, la liste continue là où\n"
+            << "elle s'arrêterait et montre chaque octet de chaque bloc.\n";
         return DisasmOk;
     }
-    bool wrong = args.empty() || args.size() > 2;
-    for (const std::string& arg : args)
+    const bool all = !args.empty() && args[0] == "--all";
+    const std::vector<std::string> paths(args.begin() + (all ? 1 : 0), args.end());
+    bool wrong = paths.empty() || paths.size() > 2;
+    for (const std::string& arg : paths)
         wrong = wrong || arg.empty();
     if (wrong) {
         err << UsageLine << "\n";
         return DisasmWrongUsage;
     }
 
-    const std::string& source = args[0];
-    const std::string listing = args.size() == 2 ? args[1] : source + ".txt";
+    const std::string& source = paths[0];
+    const std::string listing = paths.size() == 2 ? paths[1] : source + ".txt";
     try {
-        Disassemble(source, listing);
+        Disassemble(source, listing, all ? ListingWalkKind::Full : ListingWalkKind::Checked);
     } catch (const Error& e) {
         err << e.what() << "\n";
         return DisasmFailed;

@@ -30,7 +30,8 @@ constexpr std::size_t FileBlockSize = std::size_t{1} << 20;
 
 } // namespace
 
-void Disassemble(const std::string& SourcePath, const std::string& ListingPath) {
+void Disassemble(const std::string& SourcePath, const std::string& ListingPath,
+                 ListingWalkKind walk) {
     // The source is read whole first, so that a source that cannot be read leaves no listing
     // behind, and a listing that replaces its own source still lists the original bytes.
     ByteStream source;
@@ -51,18 +52,18 @@ void Disassemble(const std::string& SourcePath, const std::string& ListingPath) 
     // From here on a failed write only ends the listing early: the lines written so far are
     // what the user gets, as with a problem found in the source.
     try {
-        WalkListing(source.Bytes(), out);
+        RunListingWalk(walk, source.Bytes(), out);
         out.Flush();
     } catch (const ListingWriteFailed&) {
     }
 }
 
-std::string DisassembleToString(std::span<const std::uint8_t> source,
-                                const std::string& sourceName) {
+std::string DisassembleToString(std::span<const std::uint8_t> source, const std::string& sourceName,
+                                ListingWalkKind walk) {
     StringListingSink sink;
     ListingWriter out(sink, std::size_t{64} << 10);
     WriteListingHeading(out, sourceName);
-    WalkListing(source, out);
+    RunListingWalk(walk, source, out);
     out.Flush();
     return std::move(sink.text);
 }

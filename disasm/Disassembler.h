@@ -1,5 +1,7 @@
 #pragma once
 
+#include "disasm/FullListingWalk.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -15,11 +17,13 @@ class ListingWriter;
 // fichier <SourcePath>"), Error("Impossible de créer le fichier <ListingPath>") when the listing
 // cannot be created and Error("Erreur d'écriture du fichier <ListingPath>") when its heading
 // cannot be written. A write that fails later ends the listing where it stands, unreported.
-void Disassemble(const std::string& SourcePath, const std::string& ListingPath);
+// walk chooses the checked walk or the full one of --all.
+void Disassemble(const std::string& SourcePath, const std::string& ListingPath,
+                 ListingWalkKind walk = ListingWalkKind::Checked);
 
 // The same listing of the bytes `source`, kept in memory; the heading names sourceName.
-std::string DisassembleToString(std::span<const std::uint8_t> source,
-                                const std::string& sourceName);
+std::string DisassembleToString(std::span<const std::uint8_t> source, const std::string& sourceName,
+                                ListingWalkKind walk = ListingWalkKind::Checked);
 
 // The three heading lines naming the source.
 void WriteListingHeading(ListingWriter& out, const std::string& sourceName);
