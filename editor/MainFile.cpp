@@ -1,8 +1,9 @@
 #include "disasm/Disassembler.h"
+#include "editor/BusyCursor.h"
 #include "editor/MainWindow.h"
-#include "song/SongConversion.h"
 #include "editor/UserDialogs.h"
 #include "midi/Midi.h"
+#include "song/SongConversion.h"
 #include "util/TextUtils.h"
 
 #include <QApplication>
@@ -13,15 +14,6 @@
 namespace kadrel {
 
 namespace {
-
-// Shows the busy cursor while a file is read or written.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 QString StartFolder() {
     return QString::fromStdString(ProgramFolder());
@@ -83,9 +75,10 @@ void TMain::OuvrirClick() {
         }
     }
     if (!loaded) {
-        Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
-            QStringLiteral("Le fichier n'a pas pu être lu. Le format n'est pas reconnu."),
-            QMessageBox::Ok);
+        // The song is not that file: a later Enregistrer must ask for a name rather than
+        // replace the file with the empty song.
+        FileName.clear();
+        OfferImportAfterRefusedOpen(chosen);
         return;
     }
 

@@ -113,7 +113,8 @@ TEST_F(FileCommands, TrackWithoutChannelEventsKeepsItsNumberAsChannel) {
     EXPECT_TRUE(Sent().empty()) << "a program of 128 or more has no instrument and is not sent";
 }
 
-TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithItsName) {
+// The song is not the file that could not be read: it keeps no name, so that saving asks for one.
+TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithoutAName) {
     AddTrack(0);
     const QString path = Write("bad.mid", {'n', 'o', 'p', 'e'});
     window->Modified = false;
@@ -122,8 +123,10 @@ TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithItsName) {
               "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.");
     EXPECT_EQ(dialogs.Messages.back().Icon, QMessageBox::Critical);
     EXPECT_EQ(window->RowCount(), 0);
+    EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Ok)
+        << "the tolerant reader refuses it too: no import is offered";
     EXPECT_TRUE(window->Notes.empty());
-    EXPECT_EQ(window->FileName, path.toStdString());
+    EXPECT_EQ(window->FileName, "");
     EXPECT_FALSE(window->Modified);
 }
 
