@@ -94,10 +94,16 @@ std::string NameText(std::span<const std::uint8_t> bytes) {
 // What the first pass learns of one track.
 struct TrackScan {
     std::uint16_t channels = 0; // bit c: the track has a note-on of velocity > 0 on channel c
-    std::array<EventKey, 16> firstNoteOn{};
     std::uint32_t firstRow = 0; // index of the track's first row
     std::uint64_t lastTick = 0; // tick of its last event
     std::int64_t nameEvent = -1;
+};
+
+// A row found by the first pass: where its first note is.
+struct RowStart {
+    std::uint32_t track;
+    std::uint8_t channel;
+    EventKey firstNoteOn;
 };
 
 // The note of a row keeps no tick wider than a song position.
@@ -137,9 +143,11 @@ TolerantImport ImportSmf(const SmfFile& file) {
     // First pass: the channels of each track's rows, where their first notes are, the
     // program changes and the names.
     std::vector<TrackScan> scans(trackCount);
+    std::vector<RowStart> rowStarts;
     std::vector<ProgramChange> programs;
     for (std::size_t t = 0; t < trackCount; ++t) {
         TrackScan& scan = scans[t];
+        std::array<EventKey, 16> firstNoteOn{};
         const auto& events = file.Tracks[t].Events;
         std::uint64_t tick = 0;
         for (std::size_t i = 0; i < events.size(); ++i) {
@@ -150,7 +158,7 @@ TolerantImport ImportSmf(const SmfFile& file) {
                 const std::uint16_t bit = static_cast<std::uint16_t>(1u << e.Channel());
                 if ((scan.channels & bit) == 0) {
                     scan.channels |= bit;
-                    scan.firstNoteOn[e.Channel()] = key;
+                    firstNoteOn[e.Channel()] = key;
                 }
             } else if (e.Kind() == 0xC0) {
                 programs.push_back({e.Channel(), e.Data1, key});
@@ -159,6 +167,10 @@ TolerantImport ImportSmf(const SmfFile& file) {
             }
         }
         scan.lastTick = tick;
+        scan.firstRow = static_cast<std::uint32_t>(rowStarts.size());
+        for (std::uint8_t c = 0; c < 16; ++c)
+            if ((scan.channels & (1u << c)) != 0)
+                rowStarts.push_back({static_cast<std::uint32_t>(t), c, firstNoteOn[c]});
     }
 
     // The rows, and the program of each: the program changes of one channel in file order.
@@ -167,36 +179,35 @@ TolerantImport ImportSmf(const SmfFile& file) {
                          return std::tie(a.channel, a.key) < std::tie(b.channel, b.key);
                      });
     std::vector<bool> programUsed(programs.size(), false);
-    for (std::size_t t = 0; t < trackCount; ++t) {
-        TrackScan& scan = scans[t];
-        scan.firstRow = static_cast<std::uint32_t>(result.Tracks.size());
-        if (scan.channels == 0)
-            continue;
-        std::string name;
-        if (scan.nameEvent >= 0) {
-            const SmfTrack& track = file.Tracks[t];
-            name = NameText(file.Payload(track, track.Events[scan.nameEvent]));
+    result.Tracks.reserve(rowStarts.size());
+    std::size_t namedTrack = trackCount;
+    std::string name;
+    for (const RowStart& row : rowStarts) {
+        if (row.track != namedTrack) {
+            namedTrack = row.track;
+            const SmfTrack& track = file.Tracks[row.track];
+            const std::int64_t nameEvent = scans[row.track].nameEvent;
+            name = nameEvent < 0 ? std::string()
+                                 : NameText(file.Payload(track, track.Events[nameEvent]));
         }
-        for (std::uint8_t c = 0; c < 16; ++c) {
-            if ((scan.channels & (1u << c)) == 0)
-                continue;
-            const auto first = std::lower_bound(
-                programs.begin(), programs.end(), c,
-                [](const ProgramChange& p, std::uint8_t ch) { return p.channel < ch; });
-            const auto last = std::upper_bound(
-                first, programs.end(), c,
-                [](std::uint8_t ch, const ProgramChange& p) { return ch < p.channel; });
-            std::uint8_t program = 0;
-            if (first != last) {
-                auto before = std::lower_bound(
-                    first, last, scan.firstNoteOn[c],
-                    [](const ProgramChange& p, const EventKey& k) { return p.key < k; });
-                const auto chosen = before == first ? first : before - 1;
-                program = chosen->program;
-                programUsed[static_cast<std::size_t>(chosen - programs.begin())] = true;
-            }
-            result.Tracks.push_back({name, c, program});
+        const std::uint8_t c = row.channel;
+        const auto first = std::lower_bound(
+            programs.begin(), programs.end(), c,
+            [](const ProgramChange& p, std::uint8_t ch) { return p.channel < ch; });
+        const auto last =
+            std::upper_bound(first, programs.end(), c, [](std::uint8_t ch, const ProgramChange& p) {
+                return ch < p.channel;
+            });
+        std::uint8_t program = 0;
+        if (first != last) {
+            const auto before = std::lower_bound(
+                first, last, row.firstNoteOn,
+                [](const ProgramChange& p, const EventKey& k) { return p.key < k; });
+            const auto chosen = before == first ? first : before - 1;
+            program = chosen->program;
+            programUsed[static_cast<std::size_t>(chosen - programs.begin())] = true;
         }
+        result.Tracks.push_back({name, c, program});
     }
     dropped[DroppedKind::ProgramChanges] =
         static_cast<std::uint64_t>(std::count(programUsed.begin(), programUsed.end(), false));
