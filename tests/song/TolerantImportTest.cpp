@@ -1,6 +1,8 @@
 #include "song/TolerantImport.h"
 #include "core/SmfBytes.h"
+#include "midi/ByteStream.h"
 #include "song/ImportTexts.h"
+#include "song/SongConversion.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -144,6 +146,28 @@ TEST(TolerantImport, Rules) {
         EXPECT_EQ(got.rows, c.rows) << c.what;
         EXPECT_EQ(got.notes, c.notes) << c.what;
         EXPECT_EQ(got.dropped, c.dropped) << c.what;
+    }
+}
+
+// Notes at the far end of the song, saved and opened again, come back as they were.
+TEST(TolerantImport, NotesNearTheLastPositionSaveAndOpenTheSame) {
+    const Bytes longWait = Repeat({0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0x01, 0x00}, 7);
+    const TolerantImport song = ImportSmf(ReadSmf(
+        Smf(0, 16,
+            {Cat({longWait, Vlq(268435453), {0x90, 60, 64, 15, 0x90, 62, 64, 95, 0x80, 60, 0}})})));
+    ByteStream saved;
+    ExportSong(song.Notes, ImportedRowTexts(song.Tracks)).SaveToStream(saved);
+    saved.Seek(0);
+    TMidi midi;
+    midi.LoadFromStream(saved);
+    TrackRows rows;
+    NoteList reopened;
+    ImportSong(midi, rows, reopened, nullptr);
+    ASSERT_EQ(reopened.size(), song.Notes.size());
+    for (std::size_t i = 0; i < reopened.size(); ++i) {
+        EXPECT_EQ(reopened[i]->Pos, song.Notes[i]->Pos) << i;
+        EXPECT_EQ(reopened[i]->Len, song.Notes[i]->Len) << i;
+        EXPECT_EQ(reopened[i]->NoteNum, song.Notes[i]->NoteNum) << i;
     }
 }
 
