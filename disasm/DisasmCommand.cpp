@@ -9,7 +9,7 @@ namespace kadrel {
 
 namespace {
 
-constexpr const char* UsageLine = "Utilisation : kadrel-disasm SOURCE [LISTE]";
+constexpr const char* UsageLine = "Utilisation : kadrel-disasm [--all] SOURCE [LISTE]";
 
 // Whether everything written to a stream reached it (a full disk or a closed pipe does not
 // take it): the command must not end with success on output that was lost.
@@ -19,9 +19,10 @@ bool OutputWritten(std::ostream& stream) {
 }
 
 // Writes the listing; false, with the message on err, when it could not be made or not whole.
-bool WriteListing(const std::string& source, const std::string& listing, std::ostream& err) {
+bool WriteListing(const std::string& source, const std::string& listing, ListingWalkKind walk,
+                  std::ostream& err) {
     try {
-        if (Disassemble(source, listing))
+        if (Disassemble(source, listing, walk))
             return true;
         err << "Erreur d'écriture du fichier " << listing << "\n";
     } catch (const Error& e) {
@@ -36,24 +37,30 @@ int RunDisasmCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out << UsageLine << "\n"
             << "Écrit le désassemblage de SOURCE, lue comme fichier MIDI, dans LISTE\n"
-            << "(par défaut SOURCE suivi de \".txt\").\n";
+            << "(par défaut SOURCE suivi de \".txt\"). Avec --all, la liste continue là où\n"
+            << "elle s'arrêterait et montre chaque octet de chaque bloc.\n";
         if (!OutputWritten(out)) {
             err << "Erreur d'écriture de l'aide sur la sortie standard\n";
             return DisasmFailed;
         }
         return DisasmOk;
     }
-    bool wrong = args.empty() || args.size() > 2;
-    for (const std::string& arg : args)
+    const bool all = !args.empty() && args[0] == "--all";
+    const std::vector<std::string> paths(args.begin() + (all ? 1 : 0), args.end());
+    bool wrong = paths.empty() || paths.size() > 2;
+    for (const std::string& arg : paths)
         wrong = wrong || arg.empty();
     if (wrong) {
         err << UsageLine << "\n";
         return DisasmWrongUsage;
     }
 
-    const std::string& source = args[0];
-    const std::string listing = args.size() == 2 ? args[1] : source + ".txt";
-    return WriteListing(source, listing, err) ? DisasmOk : DisasmFailed;
+    const std::string& source = paths[0];
+    const std::string listing = paths.size() == 2 ? paths[1] : source + ".txt";
+    return WriteListing(source, listing, all ? ListingWalkKind::Full : ListingWalkKind::Checked,
+                        err)
+               ? DisasmOk
+               : DisasmFailed;
 }
 
 } // namespace kadrel

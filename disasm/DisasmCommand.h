@@ -13,9 +13,11 @@ inline constexpr int DisasmOk = 0; // the listing was written (it may end on a p
 inline constexpr int DisasmFailed = 1;
 inline constexpr int DisasmWrongUsage = 2; // wrong arguments
 
-// The kadrel-disasm command: `kadrel-disasm SOURCE [LISTING]` writes the listing of SOURCE to
-// LISTING, by default SOURCE followed by ".txt". args are the arguments after the program name;
-// errors and the usage line go to err, the help text asked for with --help to out.
+// The kadrel-disasm command: `kadrel-disasm [--all] SOURCE [LISTING]` writes the listing of
+// SOURCE to LISTING, by default SOURCE followed by ".txt"; --all lists every byte of every chunk
+// (the full walk) instead of stopping at the first unexpected one. args are the arguments after
+// the program name; errors and the usage line go to err, the help text asked for with --help
+// to out.
 int RunDisasmCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace kadrel

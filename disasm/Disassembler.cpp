@@ -67,7 +67,8 @@ int OpenListing(const std::string& ListingPath, const FileIdentity& source) {
 
 } // namespace
 
-bool Disassemble(const std::string& SourcePath, const std::string& ListingPath) {
+bool Disassemble(const std::string& SourcePath, const std::string& ListingPath,
+                 ListingWalkKind walk) {
     // The source is read whole first, so that a source that cannot be read leaves no listing
     // behind.
     ByteStream source;
@@ -87,7 +88,7 @@ bool Disassemble(const std::string& SourcePath, const std::string& ListingPath) 
     // what the user gets, as with a problem found in the source. The caller learns of it.
     bool complete = true;
     try {
-        WalkListing(source.Bytes(), out);
+        RunListingWalk(walk, source.Bytes(), out);
         out.Flush();
     } catch (const ListingWriteFailed&) {
         complete = false;
@@ -95,12 +96,12 @@ bool Disassemble(const std::string& SourcePath, const std::string& ListingPath) 
     return sink.Close() && complete;
 }
 
-std::string DisassembleToString(std::span<const std::uint8_t> source,
-                                const std::string& sourceName) {
+std::string DisassembleToString(std::span<const std::uint8_t> source, const std::string& sourceName,
+                                ListingWalkKind walk) {
     StringListingSink sink;
     ListingWriter out(sink, std::size_t{64} << 10);
     WriteListingHeading(out, sourceName);
-    WalkListing(source, out);
+    RunListingWalk(walk, source, out);
     out.Flush();
     return std::move(sink.text);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "disasm/FullListingWalk.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -17,12 +19,14 @@ class ListingWriter;
 // désassemblage"); Error("Impossible de créer le fichier <ListingPath>") when the listing
 // cannot be created and Error("Erreur d'écriture du fichier <ListingPath>") when its heading
 // cannot be written. A write that fails later ends the listing where it stands without an
-// error; the result then is false. True when the whole listing was written and closed.
-bool Disassemble(const std::string& SourcePath, const std::string& ListingPath);
+// error; the result then is false. True when the whole listing was written and closed. walk
+// chooses the checked walk or the full one of --all.
+bool Disassemble(const std::string& SourcePath, const std::string& ListingPath,
+                 ListingWalkKind walk = ListingWalkKind::Checked);
 
 // The same listing of the bytes `source`, kept in memory; the heading names sourceName.
-std::string DisassembleToString(std::span<const std::uint8_t> source,
-                                const std::string& sourceName);
+std::string DisassembleToString(std::span<const std::uint8_t> source, const std::string& sourceName,
+                                ListingWalkKind walk = ListingWalkKind::Checked);
 
 // The three heading lines naming the source.
 void WriteListingHeading(ListingWriter& out, const std::string& sourceName);

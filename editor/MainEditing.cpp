@@ -65,7 +65,7 @@ void TMain::PartitionExtMouseDown(TPartition*, Qt::MouseButton Button, TShiftSta
         note->Pos = LargePos;
         note->Len = L - L / 4;
         note->Channel = static_cast<std::uint8_t>(K);
-        note->Track = static_cast<std::uint16_t>(R);
+        note->Track = static_cast<std::uint32_t>(R);
         TMidiNote* added = note.get();
         Notes.push_back(std::move(note));
         Partition->AddNote(added->NoteNum, added->Pos, added->Len, added);

@@ -1,8 +1,10 @@
 #include "disasm/Disassembler.h"
+#include "editor/BusyCursor.h"
 #include "editor/MainWindow.h"
-#include "song/SongConversion.h"
 #include "editor/UserDialogs.h"
 #include "midi/Midi.h"
+#include "song/SongConversion.h"
+#include "util/Error.h"
 #include "util/TextUtils.h"
 
 #include <QApplication>
@@ -13,15 +15,6 @@
 namespace kadrel {
 
 namespace {
-
-// Shows the busy cursor while a file is read or written.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 QString StartFolder() {
     return QString::fromStdString(ProgramFolder());
@@ -83,9 +76,10 @@ void TMain::OuvrirClick() {
         }
     }
     if (!loaded) {
-        Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
-            QStringLiteral("Le fichier n'a pas pu être lu. Le format n'est pas reconnu."),
-            QMessageBox::Ok);
+        // The song is not that file: a later Enregistrer must ask for a name rather than
+        // replace the file with the empty song.
+        FileName.clear();
+        OfferImportAfterRefusedOpen(chosen);
         return;
     }
 
@@ -148,10 +142,14 @@ void TMain::DeasmClick() {
     if (chosen.isEmpty())
         return;
     const std::string listing = chosen.toStdString() + ".txt";
+    bool whole = false;
     {
         BusyCursor busy;
-        Disassemble(chosen.toStdString(), listing);
+        whole = Disassemble(chosen.toStdString(), listing);
     }
+    // A listing cut short by a full disk would look complete in the text viewer.
+    if (!whole)
+        throw Error("Erreur d'écriture du fichier " + listing);
     dialogs_.OpenDocument(QString::fromStdString(listing));
 }
 

@@ -1,7 +1,7 @@
-#include "song/Instruments.h"
 #include "editor/MainWindow.h"
 #include "editor/TrackInfo.h"
 #include "editor/UserDialogs.h"
+#include "song/Instruments.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -160,9 +160,10 @@ void TMain::DelTrackClick() {
         // The score shows the deleted track's notes: empty it before they are freed.
         Partition->ClearNotes();
         DraggedNote = nullptr;
-        RemoveNotes([d](const TMidiNote& note) { return note.Track == d; });
+        const auto row = static_cast<std::uint32_t>(d);
+        RemoveNotes([row](const TMidiNote& note) { return note.Track == row; });
         for (auto& note : Notes)
-            if (note->Track > d)
+            if (note->Track > row)
                 --note->Track;
         UpdateTrackButtons();
         TrackListClick();
@@ -179,7 +180,7 @@ void TMain::TrackListClick() {
     const std::int32_t t = DecimalValue(Row(selected).Caption);
     Partition->PaintEnabled = false;
     for (const auto& note : Notes)
-        if (note->Track == t)
+        if (std::int64_t{note->Track} == t)
             Partition->AddNote(note->NoteNum, note->Pos, note->Len, note.get());
     Partition->PaintEnabled = true;
     Partition->Paint();

@@ -277,6 +277,8 @@ void TMain::BuildMenu() {
     };
     Nouveau = item("&Nouveau", QKeySequence(Qt::Key_F2), &TMain::NouveauClick);
     Ouvrir = item("&Ouvrir...", QKeySequence(Qt::Key_F3), &TMain::OuvrirClick);
+    Importer = item("&Importer un fichier MIDI...", QKeySequence(Qt::CTRL | Qt::Key_I),
+                    &TMain::ImporterClick);
     Enregistrer = item("&Enregistrer", QKeySequence(Qt::Key_F4), &TMain::EnregistrerClick);
     SaveAs =
         item("Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4), &TMain::SaveAsClick);

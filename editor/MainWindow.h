@@ -1,9 +1,9 @@
 #pragma once
 
 #include "editor/PlaybackClock.h"
-#include "song/Song.h"
 #include "midi/MidiOutService.h"
 #include "partition/Partition.h"
+#include "song/Song.h"
 
 #include <QEvent>
 #include <QMainWindow>
@@ -79,6 +79,7 @@ public:
     QMenu* Fichier = nullptr;
     QAction* Nouveau = nullptr;
     QAction* Ouvrir = nullptr;
+    QAction* Importer = nullptr; // "Importer un fichier MIDI...": the tolerant way in
     QAction* Enregistrer = nullptr;
     QAction* SaveAs = nullptr;
     QAction* Deasm = nullptr;
@@ -126,6 +127,7 @@ public:
 
     void NouveauClick();
     void OuvrirClick();
+    void ImporterClick();
     void EnregistrerClick();
     void SaveAsClick();
     void DeasmClick();
@@ -207,6 +209,12 @@ private:
     void ClearSong();
     // Asks whether to save unsaved changes; false when the user cancels.
     bool OfferToSave();
+    // Builds the song from the file through the tolerant reader. A file it refuses gets a box
+    // with the reason, and the song stays as it was.
+    void ImportFile(const QString& path);
+    // After Ouvrir refused path: offers to import it when the tolerant reader takes it, and
+    // imports it on Oui. Otherwise shows Ouvrir's own box.
+    void OfferImportAfterRefusedOpen(const QString& path);
     // Removes the notes for which remove() holds from Notes, keeping the order of the others.
     void RemoveNotes(const std::function<bool(const TMidiNote&)>& remove);
     // The song's file name as the user sees it.

@@ -12,6 +12,15 @@ namespace kadrel {
 QMessageBox::StandardButton QtUserDialogs::Message(QWidget* parent, QMessageBox::Icon icon,
                                                    const QString& caption, const QString& text,
                                                    QMessageBox::StandardButtons buttons) {
+    return MessageWithDefault(parent, icon, caption, text, buttons, QMessageBox::NoButton,
+                              QMessageBox::NoButton);
+}
+
+QMessageBox::StandardButton
+QtUserDialogs::MessageWithDefault(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                                  const QString& text, QMessageBox::StandardButtons buttons,
+                                  QMessageBox::StandardButton defaultButton,
+                                  QMessageBox::StandardButton escapeButton) {
     QMessageBox box(icon, caption, text, buttons, parent);
     const std::pair<QMessageBox::StandardButton, const char*> captions[] = {
         {QMessageBox::Yes, "&Oui"},
@@ -21,6 +30,10 @@ QMessageBox::StandardButton QtUserDialogs::Message(QWidget* parent, QMessageBox:
     for (const auto& [button, caption] : captions)
         if (QAbstractButton* b = box.button(button))
             b->setText(QString::fromUtf8(caption));
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    if (escapeButton != QMessageBox::NoButton)
+        box.setEscapeButton(escapeButton);
     const int result = box.exec();
     return result == 0 ? QMessageBox::Cancel : static_cast<QMessageBox::StandardButton>(result);
 }

@@ -20,6 +20,19 @@ public:
                                                 const QString& caption, const QString& text,
                                                 QMessageBox::StandardButtons buttons) = 0;
 
+    // The same box with a chosen default button (what Enter answers) and a chosen escape button
+    // (what Escape and closing the box answer). Those who answer without a person may leave it
+    // to Message.
+    virtual QMessageBox::StandardButton
+    MessageWithDefault(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                       const QString& text, QMessageBox::StandardButtons buttons,
+                       QMessageBox::StandardButton defaultButton,
+                       QMessageBox::StandardButton escapeButton) {
+        (void)defaultButton;
+        (void)escapeButton;
+        return Message(parent, icon, caption, text, buttons);
+    }
+
     // Shows the track dialog modally; true when it was closed with OK.
     virtual bool ShowTrackInfo(TTrackInfo& dialog) = 0;
 
@@ -38,6 +51,11 @@ public:
     QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon,
                                         const QString& caption, const QString& text,
                                         QMessageBox::StandardButtons buttons) override;
+    QMessageBox::StandardButton
+    MessageWithDefault(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                       const QString& text, QMessageBox::StandardButtons buttons,
+                       QMessageBox::StandardButton defaultButton,
+                       QMessageBox::StandardButton escapeButton) override;
     bool ShowTrackInfo(TTrackInfo& dialog) override;
     QString OpenFileName(QWidget* parent, const QString& folder) override;
     QString SaveFileName(QWidget* parent, const QString& folder) override;

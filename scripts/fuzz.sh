@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer in
 # build-fuzz/ and runs each for about a minute from its seeds in tests/fuzz-seeds/<name>/.
-# Exits non-zero on any crash, hang, sanitizer report, broken listing or song that a save and
-# a reopening change. Inputs that fail are kept in build-fuzz/artifacts/. FUZZ_SECONDS changes
-# the time per target.
+# Exits non-zero on any crash, hang, sanitizer report, broken listing, file that does not read
+# the same once written back, or song that a save and a reopening change. Inputs that fail are
+# kept in build-fuzz/artifacts/. FUZZ_SECONDS changes the time per target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${FUZZ_SECONDS:-60}
-targets=(fuzz_disasm fuzz_song_import)
+targets=(fuzz_disasm fuzz_smf_reader fuzz_song_import)
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
     -DKADREL_FUZZ=ON -DKADREL_CORE_ONLY=ON -DKADREL_BENCH=OFF

@@ -13,9 +13,10 @@ struct TMidiNote {
     std::int32_t Pos = 0;     // start, in ticks
     std::int32_t Len = 0;     // length in ticks; the import never leaves it below 1
     std::uint8_t Channel = 0; // channel 0..15 on which the note sounds and is saved
-    // Number of the owning track row. Wider than a byte: a file may hold more than 256 tracks,
-    // and their notes must not fold onto the first ones.
-    std::uint16_t Track = 0;
+    // Number of the owning track row. Wider than a byte: an imported file makes a row for each
+    // track and channel, which can be far more than 256, and their notes must not fold onto the
+    // first ones.
+    std::uint32_t Track = 0;
 };
 
 // Every note of every track, in order of creation: the export writes the events of one tick

@@ -58,7 +58,7 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
                     static_cast<std::int32_t>(std::clamp<std::int64_t>(MaxTick - time, 1, 16));
                 note->Pos = static_cast<std::int32_t>(std::min(time, MaxTick - note->Len));
                 note->Channel = on->Channel;
-                note->Track = static_cast<std::uint16_t>(t);
+                note->Track = static_cast<std::uint32_t>(t);
                 lastOfNumber[note->NoteNum] = note.get();
                 notes.push_back(std::move(note));
             } else if (const auto* off = dynamic_cast<const TMidiNoteOFFEvent*>(event.get())) {

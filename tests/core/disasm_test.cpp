@@ -1,3 +1,4 @@
+#include "core/ListingHex.h"
 #include "disasm/DisasmCommand.h"
 #include "disasm/Disassembler.h"
 #include "disasm/ListingWriter.h"
@@ -46,7 +47,13 @@ Lines operator+(Lines a, const Lines& b) {
 
 const Lines Heading = {"Disassembling of t.mid", "By Kadrel", ""};
 
+std::string FullListingOf(const Bytes& bytes) {
+    return kadrel::DisassembleToString(bytes, "t.mid", kadrel::ListingWalkKind::Full);
+}
+
 std::string ListingOf(const Bytes& bytes) {
+    // Every file listed here checks the full walk too: its hex column is the file, byte for byte.
+    EXPECT_EQ(kadrel::test::HexColumnBytes(FullListingOf(bytes)), bytes);
     return kadrel::DisassembleToString(bytes, "t.mid");
 }
 
@@ -124,6 +131,9 @@ TEST(Disassemble, ExampleSongIsListedExactly) {
         "* Logical End *\r\n"
         "* End Of File *\r\n";
     EXPECT_EQ(kadrel::DisassembleToString(song, "C:\\Songs\\one.mid"), expected);
+    EXPECT_EQ(
+        kadrel::DisassembleToString(song, "C:\\Songs\\one.mid", kadrel::ListingWalkKind::Full),
+        expected);
 }
 
 struct FileCase {
@@ -295,10 +305,16 @@ TEST(Disassemble, Events) {
     };
     for (const EventCase& c : cases) {
         const Bytes events = c.events + EndOfTrack;
-        EXPECT_EQ(ListingOf(Header(1) + Track(events)),
-                  Join(Heading + HeaderLines + TrackHead(static_cast<int>(events.size())) +
-                       c.lines + EndLines))
+        const std::string listing = ListingOf(Header(1) + Track(events));
+        EXPECT_EQ(listing, Join(Heading + HeaderLines + TrackHead(static_cast<int>(events.size())) +
+                                c.lines + EndLines))
             << c.name;
+        // What the checked walk lists to the end, the full walk lists the same way; it reads
+        // delta times of five bytes or more and unknown status bytes otherwise.
+        const std::string name = c.name;
+        if (name != "long delta times" && name != "unknown system event takes eleven bytes") {
+            EXPECT_EQ(FullListingOf(Header(1) + Track(events)), listing) << c.name;
+        }
     }
 }
 
@@ -533,6 +549,20 @@ TEST(DisasmCommand, WritesTheListingBesideTheSourceByDefault) {
     EXPECT_EQ(ReadFile(dir / "x.mid.txt"), kadrel::DisassembleToString(SmallSong, given));
 }
 
+TEST(DisasmCommand, AllBeforeTheSourceWritesTheFullListing) {
+    TempFolder dir;
+    // running status, which the checked walk stops at
+    const Bytes song =
+        Header(1) + Track(Bytes{0x00, 0x90, 0x3C, 0x40, 0x10, 0x3C, 0x00} + EndOfTrack);
+    WriteFile(dir / "x.mid", song);
+    EXPECT_EQ(Command({"--all", dir / "x.mid"}).status, 0);
+    EXPECT_EQ(ReadFile(dir / "x.mid.txt"),
+              kadrel::DisassembleToString(song, dir / "x.mid", kadrel::ListingWalkKind::Full));
+    EXPECT_NE(ReadFile(dir / "x.mid.txt").find("Running status, Note ON"), std::string::npos);
+    EXPECT_EQ(Command({"--all", dir / "x.mid", dir / "y.txt"}).status, 0);
+    EXPECT_EQ(ReadFile(dir / "y.txt"), ReadFile(dir / "x.mid.txt"));
+}
+
 TEST(DisasmCommand, ListingOfAFileNamedTxtGetsASecondTxt) {
     TempFolder dir;
     WriteFile(dir / "x.txt", Text("hello"));
@@ -582,15 +612,16 @@ TEST(DisasmCommand, ListingThatCannotBeCreated) {
 }
 
 TEST(DisasmCommand, WrongArguments) {
-    const std::vector<std::string> wrong[] = {{}, {"a", "b", "c"}, {""}, {"a.mid", ""}};
+    const std::vector<std::string> wrong[] = {
+        {}, {"a", "b", "c"}, {""}, {"a.mid", ""}, {"--all"}, {"--all", "a", "b", "c"}};
     for (const auto& args : wrong) {
         const CommandRun run = Command(args);
         EXPECT_EQ(run.status, 2) << args.size();
-        EXPECT_EQ(run.err, "Utilisation : kadrel-disasm SOURCE [LISTE]\n");
+        EXPECT_EQ(run.err, "Utilisation : kadrel-disasm [--all] SOURCE [LISTE]\n");
     }
     const CommandRun help = Command({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Utilisation : kadrel-disasm SOURCE [LISTE]\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Utilisation : kadrel-disasm [--all] SOURCE [LISTE]\n", 0), 0u);
 }
 
 // The built tool itself, when it sits where the build puts it.

@@ -34,6 +34,8 @@ public:
         QString Caption;
         QString Text;
         QMessageBox::StandardButtons Buttons;
+        QMessageBox::StandardButton Default = QMessageBox::NoButton;
+        QMessageBox::StandardButton Escape = QMessageBox::NoButton;
     };
 
     QMessageBox::StandardButton Message(QWidget*, QMessageBox::Icon icon, const QString& caption,
@@ -50,6 +52,17 @@ public:
             if (buttons.testFlag(b))
                 return b;
         return QMessageBox::Cancel;
+    }
+
+    QMessageBox::StandardButton
+    MessageWithDefault(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                       const QString& text, QMessageBox::StandardButtons buttons,
+                       QMessageBox::StandardButton defaultButton,
+                       QMessageBox::StandardButton escapeButton) override {
+        const auto answer = Message(parent, icon, caption, text, buttons);
+        Messages.back().Default = defaultButton;
+        Messages.back().Escape = escapeButton;
+        return answer;
     }
 
     bool ShowTrackInfo(TTrackInfo& dialog) override {

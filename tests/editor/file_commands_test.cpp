@@ -114,7 +114,8 @@ TEST_F(FileCommands, TrackWithoutChannelEventsKeepsItsNumberAsChannel) {
     EXPECT_TRUE(Sent().empty()) << "a program of 128 or more has no instrument and is not sent";
 }
 
-TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithItsName) {
+// The song is not the file that could not be read: it keeps no name, so that saving asks for one.
+TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithoutAName) {
     // a FIFO is refused at once instead of waiting for a writer
     ASSERT_EQ(::mkfifo((dir / "pipe.mid").c_str(), 0600), 0);
     for (const QString& path : {Write("bad.mid", {'n', 'o', 'p', 'e'}), Path("pipe.mid")}) {
@@ -126,9 +127,11 @@ TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithItsName) {
         EXPECT_EQ(dialogs.Messages.back().Text,
                   "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.");
         EXPECT_EQ(dialogs.Messages.back().Icon, QMessageBox::Critical);
+        EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Ok)
+            << "the tolerant reader refuses it too: no import is offered";
         EXPECT_EQ(window->RowCount(), 0);
         EXPECT_TRUE(window->Notes.empty());
-        EXPECT_EQ(window->FileName, path.toStdString());
+        EXPECT_EQ(window->FileName, "");
         EXPECT_FALSE(window->Modified);
     }
 }
@@ -282,14 +285,26 @@ TEST_F(FileCommands, DisassembleOfATextFileAndCancel) {
     EXPECT_EQ(dir.Names().size(), 2u);
 }
 
-TEST_F(FileCommands, DisassembleOfAMissingFileShowsTheErrorAndOpensNothing) {
-    dialogs.OpenNames.push_back(Path("gone.mid"));
-    QTest::keyClick(window.get(), Qt::Key_F5);
-    EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
-    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(),
-              "Impossible d'ouvrir le fichier " + dir / "gone.mid");
-    EXPECT_TRUE(dialogs.Opened.empty());
-    EXPECT_TRUE(dir.Names().empty());
+TEST_F(FileCommands, ADisassemblyThatFailsShowsTheErrorAndOpensNothing) {
+    // a listing that cannot be written whole (here: on a full device) is not handed over as if
+    // it were complete
+    const QString song = Write("one.mid", MidiFile({{0x00, 0x90, 60, 127}}));
+    ASSERT_EQ(::symlink("/dev/full", (dir / "one.mid.txt").c_str()), 0);
+    const struct {
+        QString chosen;
+        std::string text;
+    } cases[] = {
+        {Path("gone.mid"), "Impossible d'ouvrir le fichier " + dir / "gone.mid"},
+        {song, "Erreur d'écriture du fichier " + dir / "one.mid.txt"},
+    };
+    for (const auto& c : cases) {
+        dialogs.OpenNames.push_back(c.chosen);
+        QTest::keyClick(window.get(), Qt::Key_F5);
+        EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
+        EXPECT_EQ(dialogs.Messages.back().Text.toStdString(), c.text);
+        EXPECT_TRUE(dialogs.Opened.empty());
+    }
+    EXPECT_EQ(dir.Names().size(), 2u) << "no listing of the missing file";
 }
 
 } // namespace

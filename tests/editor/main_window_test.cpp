@@ -103,6 +103,7 @@ TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
     const std::pair<QAction*, std::pair<const char*, QKeySequence>> items[] = {
         {window->Nouveau, {"&Nouveau", QKeySequence(Qt::Key_F2)}},
         {window->Ouvrir, {"&Ouvrir...", QKeySequence(Qt::Key_F3)}},
+        {window->Importer, {"&Importer un fichier MIDI...", QKeySequence(Qt::CTRL | Qt::Key_I)}},
         {window->Enregistrer, {"&Enregistrer", QKeySequence(Qt::Key_F4)}},
         {window->SaveAs, {"Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4)}},
         {window->Deasm, {"&Désassembler MIDI...", QKeySequence(Qt::Key_F5)}},
@@ -113,9 +114,10 @@ TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
         EXPECT_EQ(action->shortcut(), expected.second);
     }
     const auto actions = window->Fichier->actions();
-    ASSERT_EQ(actions.size(), 8);
-    EXPECT_TRUE(actions[4]->isSeparator());
-    EXPECT_TRUE(actions[6]->isSeparator());
+    ASSERT_EQ(actions.size(), 9);
+    EXPECT_EQ(actions[2], window->Importer) << "right after Ouvrir";
+    EXPECT_TRUE(actions[5]->isSeparator());
+    EXPECT_TRUE(actions[7]->isSeparator());
 }
 
 TEST_F(MainWindow, KeptEdgesFollowTheWindowSize) {

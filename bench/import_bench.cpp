@@ -1,0 +1,205 @@
+// "Importer un fichier MIDI..." on the 16-track, 1,000,000-note song, in the form Kadrel writes
+// it (every status byte, note-offs) and as many other programs write the same song (running
+// status, note-ons of velocity 0 as note-offs), beside midicsv reading the same files. midicsv
+// runs as a whole command writing its text to /dev/null; Kadrel's figures are in process: the
+// Qt-free import from the file (reading, parsing, building the notes and rows), the parse alone,
+// and the editor's whole command, the rows and the first track's score included.
+
+#include "SongGenerator.h"
+#include "editor/MainWindow.h"
+#include "editor/UserDialogs.h"
+#include "midi/ByteStream.h"
+#include "midi/RecordingMidiOut.h"
+#include "midi/SmfReader.h"
+#include "song/TolerantImport.h"
+#include "tests/core/SmfWriter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace kadrel::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The same song twice, in a private folder of /tmp removed at exit.
+class ImportFiles {
+public:
+    ImportFiles() {
+        std::string pattern = (fs::temp_directory_path() / "kadrel-import-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            return;
+        folder_ = pattern;
+        const std::vector<std::uint8_t> plain = MakeSongBytes(16, 1'000'000);
+        // Note-offs become note-ons of velocity 0, and every status byte that repeats is left
+        // out: most sequencers write files so.
+        SmfFile song = ReadSmf(plain);
+        for (SmfTrack& track : song.Tracks)
+            for (SmfEvent& e : track.Events)
+                if (e.Kind() == 0x80) {
+                    e.Status = static_cast<std::uint8_t>(0x90 | e.Channel());
+                    e.Data2 = 0;
+                }
+        const std::vector<std::uint8_t> running = test::WriteSmf(song, test::RunningStatus::Always);
+        paths[0] = (fs::path(folder_) / "full-status.mid").string();
+        paths[1] = (fs::path(folder_) / "running-status.mid").string();
+        ByteStream(plain).SaveToFile(paths[0]);
+        ByteStream(running).SaveToFile(paths[1]);
+    }
+    ~ImportFiles() {
+        if (!folder_.empty()) {
+            std::error_code ignored;
+            fs::remove_all(folder_, ignored);
+        }
+    }
+    bool Ready() const { return !folder_.empty(); }
+
+    std::string paths[2];
+
+private:
+    std::string folder_;
+};
+
+const ImportFiles& Files() {
+    static const ImportFiles files;
+    return files;
+}
+
+double MegaBytes(const std::string& path) {
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    return error ? 0.0 : static_cast<double>(size) / 1e6;
+}
+
+// Runs a command to its end; its wall time in seconds, negative when it failed.
+double RunTimed(const std::vector<std::string>& command) {
+    std::vector<char*> argv;
+    for (const std::string& arg : command)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void ImportMidicsvPeer(benchmark::State& state) {
+    const ImportFiles& files = Files();
+    const std::string& path = files.paths[state.range(0)];
+    if (!files.Ready()) {
+        state.SkipWithError("cannot write the songs to /tmp");
+        return;
+    }
+    for (auto _ : state) {
+        const double seconds = RunTimed({"midicsv", path, "/dev/null"});
+        if (seconds < 0) {
+            state.SkipWithError("cannot run midicsv");
+            return;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.counters["input_MB"] = MegaBytes(path);
+}
+
+void ImportKadrel(benchmark::State& state) {
+    const ImportFiles& files = Files();
+    const std::string& path = files.paths[state.range(0)];
+    std::size_t notes = 0;
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        const TolerantImport song = ImportMidiFile(path);
+        notes = song.Notes.size();
+        rows = song.Tracks.size();
+    }
+    state.counters["notes"] = static_cast<double>(notes);
+    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["input_MB"] = MegaBytes(path);
+}
+
+// The tolerant reader alone, on the bytes in memory; event_MB is what its events take.
+void ImportReaderOnly(benchmark::State& state) {
+    ByteStream stream;
+    stream.LoadFromFile(Files().paths[state.range(0)]);
+    std::size_t eventBytes = 0;
+    for (auto _ : state) {
+        const SmfFile file = ReadSmf(stream.Bytes());
+        eventBytes = 0;
+        for (const SmfTrack& track : file.Tracks)
+            eventBytes += track.Events.capacity() * sizeof(SmfEvent);
+        benchmark::DoNotOptimize(file.Tracks.data());
+    }
+    state.counters["event_MB"] = static_cast<double>(eventBytes) / 1e6;
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(stream.Size()));
+}
+
+// Answers the editor without a person: the file to import, OK to the summary box.
+class ImportDialogs final : public UserDialogs {
+public:
+    QMessageBox::StandardButton Message(QWidget*, QMessageBox::Icon, const QString&, const QString&,
+                                        QMessageBox::StandardButtons) override {
+        return QMessageBox::Ok;
+    }
+    bool ShowTrackInfo(TTrackInfo&) override { return false; }
+    QString OpenFileName(QWidget*, const QString&) override { return FileToOpen; }
+    QString SaveFileName(QWidget*, const QString&) override { return QString(); }
+    void OpenDocument(const QString&) override {}
+
+    QString FileToOpen;
+};
+
+// The whole command in the window: reading, converting, the rows, the first track's score.
+void ImportEditor(benchmark::State& state) {
+    ImportDialogs dialogs;
+    dialogs.FileToOpen = QString::fromStdString(Files().paths[state.range(0)]);
+    RecordingMidiOut out;
+    TMain window(dialogs, out);
+    for (auto _ : state) {
+        window.Modified = false;
+        window.ImporterClick();
+    }
+    state.counters["notes"] = static_cast<double>(window.Notes.size());
+    window.Modified = false;
+}
+
+void FileArgs(benchmark::internal::Benchmark* b) {
+    b->ArgName("file")->Arg(0)->Arg(1);
+}
+
+BENCHMARK(ImportMidicsvPeer)
+    ->Name("Import/midicsv_peer")
+    ->Apply(FileArgs)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK(ImportKadrel)
+    ->Name("Import/kadrel")
+    ->Apply(FileArgs)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(ImportReaderOnly)
+    ->Name("Import/kadrel_reader_only")
+    ->Apply(FileArgs)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(ImportEditor)
+    ->Name("Import/kadrel_editor")
+    ->Apply(FileArgs)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+} // namespace
+} // namespace kadrel::bench

@@ -1,0 +1,106 @@
+// "Importer un fichier MIDI...": files as real collections hold them, through the tolerant
+// reader, and the offer made when Ouvrir refuses such a file.
+
+#include "editor/BusyCursor.h"
+#include "editor/MainWindow.h"
+#include "editor/UserDialogs.h"
+#include "song/ImportTexts.h"
+#include "song/TolerantImport.h"
+#include "util/TextUtils.h"
+
+#include <QTreeWidget>
+
+#include <optional>
+
+namespace kadrel {
+
+namespace {
+
+const char* const RefusedOpenText = "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.";
+
+const char* const ImportOfferText =
+    "Il peut toutefois être importé : ses notes, ses tracks et leurs instruments sont repris, "
+    "le reste (tempo, contrôleurs, vélocités...) n'est pas conservé. Voulez-vous l'importer?";
+
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+void TMain::ImporterClick() {
+    if (!OfferToSave())
+        return;
+    const QString chosen = dialogs_.OpenFileName(this, QString::fromStdString(ProgramFolder()));
+    if (chosen.isEmpty())
+        return;
+    ImportFile(chosen);
+}
+
+void TMain::OfferImportAfterRefusedOpen(const QString& path) {
+    const QString refused = QString::fromUtf8(RefusedOpenText);
+    bool importable = false;
+    {
+        BusyCursor busy;
+        importable = TolerantReaderAccepts(path.toStdString());
+    }
+    if (!importable) {
+        Ask(QMessageBox::Critical, QStringLiteral("Erreur"), refused, QMessageBox::Ok);
+        return;
+    }
+    const auto answer = dialogs_.MessageWithDefault(
+        this, QMessageBox::Critical, QStringLiteral("Erreur"),
+        refused + QStringLiteral("\n\n") + QString::fromUtf8(ImportOfferText),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        ImportFile(path);
+}
+
+void TMain::ImportFile(const QString& path) {
+    // The file is read and converted before anything of the song changes, so that a file that
+    // cannot be read leaves the song as it was. An Error other than a refusal (the file cannot
+    // be opened) goes to the general error box, with the same effect.
+    std::optional<TolerantImport> song;
+    std::optional<SmfReadError> refused;
+    {
+        BusyCursor busy;
+        try {
+            song = ImportMidiFile(path.toStdString());
+        } catch (const SmfReadError& e) {
+            refused = e;
+        }
+    }
+    if (refused) {
+        ShowError(Utf8(ImportRefusalText(refused->Reason(), refused->Offset())));
+        return;
+    }
+
+    {
+        BusyCursor busy;
+        ClearSong();
+        for (const TrackRowTexts& row : ImportedRowTexts(song->Tracks))
+            AppendRow(row);
+        Notes = std::move(song->Notes);
+        if (RowCount() > 0)
+            SelectRow(0);
+        TrackListClick();
+        // The song starts over: the score and the cursor go back to its start.
+        Partition->SetFirstMesure(0);
+        Partition->SetCursorPos(0);
+        UpdateTrackButtons();
+    }
+    // The song is not the file: saving asks for a name, closing asks to save.
+    FileName.clear();
+    Modified = true;
+    TrackList->setFocus();
+
+    for (const ImportedTrack& track : song->Tracks)
+        SendChangePatch(track.Channel, track.Program);
+
+    if (song->Dropped.Any())
+        Ask(QMessageBox::Information, QStringLiteral("Information"),
+            Utf8(ImportSummaryText(song->Tracks.size(), Notes.size(), song->Dropped)),
+            QMessageBox::Ok);
+}
+
+} // namespace kadrel
