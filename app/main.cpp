@@ -20,13 +20,6 @@
 
 namespace {
 
-std::vector<std::string> Arguments(const QStringList& all) {
-    std::vector<std::string> args;
-    for (qsizetype i = 1; i < all.size(); ++i)
-        args.push_back(all[i].toStdString());
-    return args;
-}
-
 // Prints what the arguments ask for and gives the exit status, or -1 when the editor must run.
 int AnswerOnTerminal(const kadrel::EditorArguments& parsed) {
     using Action = kadrel::EditorArguments::Action;
@@ -50,19 +43,17 @@ int AnswerOnTerminal(const kadrel::EditorArguments& parsed) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // The help and the version need no display: they are answered before the window system
-    // starts. Everything else is read once Qt has taken its own options out.
-    const std::vector<std::string> raw(argv + 1, argv + argc);
-    if (kadrel::AsksForHelpOrVersion(raw))
-        return AnswerOnTerminal(kadrel::ParseEditorArguments(raw));
+    // The arguments are answered before the window system starts, so that the help, the
+    // version and a wrong option need no display.
+    const kadrel::EditorArguments parsed =
+        kadrel::ParseEditorArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (const int status = AnswerOnTerminal(parsed); status >= 0)
+        return status;
 
     kadrel::QtUserDialogs dialogs;
     kadrel::FrenchSystemLocale french;
     kadrel::ErrorBoxApplication app(argc, argv, dialogs);
     french.Apply(app);
-    const kadrel::EditorArguments parsed = kadrel::ParseEditorArguments(Arguments(app.arguments()));
-    if (const int status = AnswerOnTerminal(parsed); status >= 0)
-        return status;
 
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kadrel.Kadrel"));
     QIcon icon;

@@ -4,13 +4,59 @@
 #define KADREL_VERSION "0"
 #endif
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 namespace kadrel {
+
+namespace {
+
+// Qt's own command-line options, which it takes out of the arguments itself. The first ones
+// take a value, as the next argument or after "=".
+constexpr std::array<std::string_view, 16> QtOptionsWithValue = {
+    "platform",     "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+    "qwindowicon",  "qwindowtitle",       "session",       "style",  "stylesheet",
+    "display",      "geometry",           "name",          "title",  "visual",
+    "qmljsdebugger"};
+constexpr std::array<std::string_view, 6> QtFlags = {"reverse", "widgetcount", "nograb",
+                                                     "dograb",  "sync",        "testability"};
+
+// How many arguments from args[i] on are one of Qt's options: 0 when it is none.
+std::size_t QtOptionLength(const std::vector<std::string>& args, std::size_t i) {
+    std::string_view arg = args[i];
+    if (arg.size() < 2 || arg[0] != '-')
+        return 0;
+    arg.remove_prefix(arg[1] == '-' ? 2 : 1);
+    const auto equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const auto is = [&](const auto& names) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    if (is(QtFlags))
+        return equals == std::string_view::npos ? 1 : 0;
+    if (is(QtOptionsWithValue)) {
+        if (equals != std::string_view::npos)
+            return 1;
+        return i + 1 < args.size() ? 2 : 0;
+    }
+    return 0;
+}
+
+} // namespace
 
 EditorArguments ParseEditorArguments(const std::vector<std::string>& args) {
     EditorArguments result;
     bool optionsEnded = false;
     std::vector<std::string> files;
-    for (const std::string& arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!optionsEnded) {
+            if (const std::size_t qt = QtOptionLength(args, i); qt > 0) {
+                i += qt - 1;
+                continue;
+            }
+        }
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && (arg == "--help" || arg == "-h")) {
@@ -39,11 +85,6 @@ EditorArguments ParseEditorArguments(const std::vector<std::string>& args) {
     if (!files.empty())
         result.File = files.front();
     return result;
-}
-
-bool AsksForHelpOrVersion(const std::vector<std::string>& args) {
-    const auto what = ParseEditorArguments(args).What;
-    return what == EditorArguments::Action::Help || what == EditorArguments::Action::Version;
 }
 
 std::string EditorUsageText() {

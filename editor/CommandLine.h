@@ -18,13 +18,10 @@ struct EditorArguments {
     std::string Problem;
 };
 
-// Reads the arguments after the program's name (Qt's own options already taken out). One file
-// at most; "--" ends the options, so that a file whose name starts with "-" can be opened.
+// Reads the arguments after the program's name. Qt's own options (-platform NAME, -style=NAME,
+// -reverse, ...) are passed over: Qt takes them. One file at most; "--" ends the options, so
+// that a file whose name starts with "-" can be opened.
 EditorArguments ParseEditorArguments(const std::vector<std::string>& args);
-
-// True when args ask only for the help or the version: those are answered before the window
-// system is started, so that they work without a display.
-bool AsksForHelpOrVersion(const std::vector<std::string>& args);
 
 // The texts printed on the terminal, each ending with a line feed.
 std::string EditorUsageText();

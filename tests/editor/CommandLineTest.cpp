@@ -28,6 +28,10 @@ TEST(CommandLine, ArgumentsGiveTheActionAndTheFile) {
         {{"a.mid", "b.mid"}, Action::Usage, "", 2},
         {{""}, Action::Usage, "", 2},
         {{"--", "--help"}, Action::Run, "--help", 0},
+        {{"-platform", "offscreen", "song.mid"}, Action::Run, "song.mid", 0},
+        {{"--style=fusion", "-reverse", "song.mid"}, Action::Run, "song.mid", 0},
+        {{"song.mid", "-style"}, Action::Usage, "", 2},
+        {{"-reverse=1"}, Action::Usage, "", 2},
     };
     for (const auto& c : cases) {
         const EditorArguments parsed = ParseEditorArguments(c.args);
@@ -36,8 +40,6 @@ TEST(CommandLine, ArgumentsGiveTheActionAndTheFile) {
         EXPECT_EQ(parsed.File, c.file) << shown;
         EXPECT_EQ(ExitStatusOf(parsed.What), c.status) << shown;
         EXPECT_EQ(parsed.What == Action::Usage, !parsed.Problem.empty()) << shown;
-        EXPECT_EQ(AsksForHelpOrVersion(c.args), c.what == Action::Help || c.what == Action::Version)
-            << shown;
     }
 }
 
