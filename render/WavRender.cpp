@@ -91,12 +91,17 @@ public:
 
     void Add(std::int64_t frame, std::uint32_t message) { messages_.push_back({frame, message}); }
 
+    // Sends the messages due by now.
+    void SendDue() {
+        while (next_ < messages_.size() && messages_[next_].Frame <= frame_)
+            synth_->ShortMsg(messages_[next_++].Message);
+    }
+
     // Renders on up to frame end into left and right, sending each message once the sound has
     // reached its frame.
     void RenderTo(std::int64_t end, float* left, float* right) {
         for (;;) {
-            while (next_ < messages_.size() && messages_[next_].Frame <= frame_)
-                synth_->ShortMsg(messages_[next_++].Message);
+            SendDue();
             if (frame_ >= end)
                 break;
             std::int64_t target = end;
@@ -287,6 +292,12 @@ std::optional<ByteStream> RenderWavBytes(const NoteList& notes,
                                           status | std::uint32_t{note.NoteNum} << 8 |
                                               velocity << 16);
     }
+
+    // The programs are chosen here, one synthesizer after the other: choosing one loads its
+    // samples through FluidSynth's sample cache, which all synthesizers share. From then on
+    // each synthesizer keeps to itself.
+    for (ChannelGroup& group : groups)
+        group.SendDue();
 
     // One group renders on this thread; several render each on a thread of their own while this
     // one mixes them.
