@@ -14,6 +14,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     # fuzzing (libFuzzer comes with clang's runtime)
     clang libclang-rt-dev
+    # checks of the desktop entry and the AppStream metainfo
+    desktop-file-utils appstream
     # the peer measured beside kadrel-disasm in the benchmarks
     midicsv
 )

@@ -1,0 +1,103 @@
+#include "SongGenerator.h"
+#include "render/WavRender.h"
+#include "song/SongConversion.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sys/resource.h>
+
+namespace kadrel::bench {
+namespace {
+
+constexpr std::int64_t SongPositions = 2000; // 60 s at 30 ms per position
+
+struct BenchSong {
+    TrackRows rows;
+    NoteList notes;
+};
+
+// The generator's dense 16-track song, cut to the notes that end within 60 s: each track
+// plays one short note after another with a different instrument.
+BenchSong DenseSong() {
+    BenchSong song;
+    NoteList all;
+    ImportSong(MakeSong(16, 16 * 250), song.rows, all, {});
+    for (auto& note : all)
+        if (std::int64_t{note->Pos} + note->Len < SongPositions)
+            song.notes.push_back(std::move(note));
+    return song;
+}
+
+// The worst case: a new note on every one of the 16 tracks at every position, so that the
+// synthesizer runs out of voices and steals them all the time.
+BenchSong NoteEveryPositionSong() {
+    BenchSong song;
+    for (int track = 0; track < 16; ++track) {
+        song.rows.push_back({std::to_string(track), "", std::to_string(track),
+                             "0" + std::to_string(10 + track * 7)});
+        for (int pos = 0; pos + 1 < SongPositions; ++pos)
+            song.notes.push_back(std::make_unique<TMidiNote>(
+                TMidiNote{static_cast<std::uint8_t>(40 + (pos + track) % 40), pos, 1,
+                          static_cast<std::uint8_t>(track), static_cast<std::uint16_t>(track)}));
+    }
+    return song;
+}
+
+// Processor time of the whole process, every thread included.
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Renders the whole song into the bytes of a WAV file (soundfont loading included, as each
+// export does it) with state.range(0) threads (0: one per processor) and reports how many
+// times faster than real time that went (x_realtime), and how many seconds of sound each
+// second of processor time gave (x_per_cpu), which other programs on the machine do not skew.
+void RenderBench(benchmark::State& state, const BenchSong& song) {
+    const std::vector<RenderTrack> tracks = RenderTracksOf(song.rows);
+    const int threads = static_cast<int>(state.range(0));
+    double audioSeconds = 0;
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    for (auto _ : state) {
+        const double cpu0 = ProcessCpuSeconds();
+        const auto wall0 = std::chrono::steady_clock::now();
+        const std::optional<ByteStream> wav = RenderWavBytes(song.notes, tracks, {}, threads);
+        wallSeconds +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+        cpuSeconds += ProcessCpuSeconds() - cpu0;
+        audioSeconds += static_cast<double>((wav->Size() - 44) / 4) / RenderSampleRate;
+    }
+    state.counters["notes"] = static_cast<double>(song.notes.size());
+    state.counters["audio_s"] = audioSeconds / static_cast<double>(state.iterations());
+    state.counters["x_realtime"] = audioSeconds / wallSeconds;
+    state.counters["x_per_cpu"] = audioSeconds / cpuSeconds;
+}
+
+void BM_RenderDenseSixtySeconds(benchmark::State& state) {
+    RenderBench(state, DenseSong());
+}
+BENCHMARK(BM_RenderDenseSixtySeconds)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+void BM_RenderNoteEveryPositionSixtySeconds(benchmark::State& state) {
+    RenderBench(state, NoteEveryPositionSong());
+}
+BENCHMARK(BM_RenderNoteEveryPositionSixtySeconds)
+    ->ArgName("threads")
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+} // namespace
+} // namespace kadrel::bench

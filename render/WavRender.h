@@ -1,0 +1,62 @@
+#pragma once
+
+#include "midi/ByteStream.h"
+#include "song/Song.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kadrel {
+
+// One track row as the export plays it.
+struct RenderTrack {
+    std::int32_t Channel = 0; // 0..15; a row on 16 or more cannot sound and is passed over
+    std::int32_t Program = 0; // 0..127, sent on the row's channel before the first note
+};
+
+// The rows' channels and programs, read from their texts. Throws Error for a channel or an
+// instrument text that holds no number.
+std::vector<RenderTrack> RenderTracksOf(const TrackRows& rows);
+
+// Told how far the export has come: the position being rendered and the last position it can
+// reach (the last note-off's plus the 3 s that its release may last). Returning false cancels.
+// Called on the caller's thread, about every 0.3 s of sound and once more at the end with the
+// last position, so a progress dialog can be driven from it directly.
+using RenderProgress = std::function<bool(std::int64_t position, std::int64_t lastPosition)>;
+
+// The sound comes out as 44.1 kHz stereo: one position of the song, 30 ms, is 1323 frames.
+inline constexpr int RenderSampleRate = 44100;
+inline constexpr std::int64_t RenderFramesPerStep = 1323;
+// After the last note-off the sound is kept until it has died away, but at most this long
+// (3 s): a note that is never ended would sound for ever.
+inline constexpr std::int64_t RenderTailSteps = 100;
+// The sound has died away once every sample of both channels has been 0 in 16 bits for this
+// many frames (0.1 s), which the file keeps. A song without notes is exactly this long, silent.
+inline constexpr std::int64_t RenderSilenceFrames = 4410;
+
+// Plays the song as Jouer does from position 0 (same schedule, 30 ms per position, velocity
+// 127, each row's program on its channel at the start) through the built-in synthesizer with
+// the system's General MIDI soundfont, faster than real time, into the bytes of a 16-bit
+// stereo PCM WAV file, built in memory (about 10 MB a minute). Returns nothing when progress
+// cancels. Throws Error when no soundfont can
+// be loaded, when the song is too long for a WAV file, or when memory runs out.
+// threads: how many synthesizers share the channels, each on its own thread; 0 for one per
+// processor, at most RenderMaxThreads. The sound is the same whatever the number but for the
+// first 64 frames of some notes (about -50 dB of difference over a dense song), as long as
+// fewer voices sound at once than one synthesizer holds (256).
+std::optional<ByteStream> RenderWavBytes(const NoteList& notes,
+                                         const std::vector<RenderTrack>& tracks,
+                                         const RenderProgress& progress = {}, int threads = 0);
+
+inline constexpr int RenderMaxThreads = 4;
+
+// RenderWavBytes written to fileName, replacing an existing file only once the new one is
+// complete. Returns false, writing nothing, when progress cancels. Throws Error as
+// RenderWavBytes does and as ByteStream::SaveToFile does when the file cannot be written.
+bool RenderWav(const NoteList& notes, const std::vector<RenderTrack>& tracks,
+               const std::string& fileName, const RenderProgress& progress = {}, int threads = 0);
+
+} // namespace kadrel

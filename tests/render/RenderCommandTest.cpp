@@ -1,0 +1,119 @@
+#include "render/RenderCommand.h"
+#include "core/TempDir.h"
+#include "render/SongForRender.h"
+#include "render/WavRender.h"
+#include "song/SongConversion.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace kadrel {
+namespace {
+
+using test::TempDir;
+
+constexpr const char* Usage = "Utilisation : kadrel-render MORCEAU.mid SORTIE.wav\n";
+
+// Two rows, a piano on channel 0 and a flute on channel 3, with their notes in the order the
+// import makes them: track by track, by time.
+void MakeSong(TrackRows& rows, NoteList& notes) {
+    rows = {{"0", "", "0", "000 - Piano 1"}, {"1", "", "3", "073 - Flute"}};
+    for (const TMidiNote& note :
+         {TMidiNote{60, 0, 16, 0, 0}, TMidiNote{64, 20, 16, 0, 0}, TMidiNote{67, 8, 30, 3, 1}})
+        notes.push_back(std::make_unique<TMidiNote>(note));
+}
+
+int RunCommand(const std::vector<std::string>& args, std::string& out, std::string& err) {
+    std::ostringstream o;
+    std::ostringstream e;
+    const int status = RunRenderCommand(args, o, e);
+    out = o.str();
+    err = e.str();
+    return status;
+}
+
+TEST(RenderCommand, ExitStatusesAndMessages) {
+    TempDir dir;
+    TrackRows rows;
+    NoteList notes;
+    MakeSong(rows, notes);
+    const std::string song = dir / "song.mid";
+    ExportSong(notes, rows).SaveToFile(song);
+    const std::string text = dir / "text.mid";
+    test::WriteFile(text, {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
+    const std::string wav = dir / "out.wav";
+    const std::string nowhere = dir / "no/such/folder/out.wav";
+
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string err; // exactly
+        bool written;    // out.wav exists afterwards
+    } cases[] = {
+        {"no arguments", {}, RenderWrongUsage, Usage, false},
+        {"one argument", {song}, RenderWrongUsage, Usage, false},
+        {"three arguments", {song, wav, wav}, RenderWrongUsage, Usage, false},
+        {"an unknown option", {"--vite", song, wav}, RenderWrongUsage, Usage, false},
+        {"an option in place of a file", {song, "-o"}, RenderWrongUsage, Usage, false},
+        {"an empty argument", {song, ""}, RenderWrongUsage, Usage, false},
+        {"a song that does not exist",
+         {dir / "none.mid", wav},
+         RenderFailed,
+         "Impossible d'ouvrir le fichier " + (dir / "none.mid") + "\n",
+         false},
+        {"a file that is no MIDI file",
+         {text, wav},
+         RenderFailed,
+         "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.\n",
+         false},
+        {"an output that cannot be created",
+         {song, nowhere},
+         RenderFailed,
+         "Impossible de créer le fichier " + nowhere + "\n",
+         false},
+        {"rendered", {song, wav}, RenderOk, "", true},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunCommand(c.args, out, err), c.status) << c.name;
+        EXPECT_EQ(out, "") << c.name;
+        EXPECT_EQ(err, c.err) << c.name;
+        EXPECT_EQ(std::filesystem::exists(wav), c.written) << c.name;
+    }
+}
+
+TEST(RenderCommand, HelpGoesToStandardOutput) {
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunCommand({"--help"}, out, err), RenderOk);
+    EXPECT_EQ(out.substr(0, std::string(Usage).size()), Usage);
+    EXPECT_GT(out.size(), std::string(Usage).size());
+    EXPECT_EQ(err, "");
+}
+
+TEST(RenderCommand, WritesWhatTheExportRendersFromTheSongInMemory) {
+    // Read back from the file, the rows' channels and instruments and the notes render exactly
+    // as the song they were saved from.
+    TempDir dir;
+    TrackRows rows;
+    NoteList notes;
+    MakeSong(rows, notes);
+    ExportSong(notes, rows).SaveToFile(dir / "song.mid");
+    std::string out;
+    std::string err;
+    ASSERT_EQ(RunCommand({dir / "song.mid", dir / "out.wav"}, out, err), RenderOk) << err;
+
+    const std::optional<ByteStream> expected = RenderWavBytes(notes, RenderTracksOf(rows));
+    ASSERT_TRUE(expected);
+    EXPECT_TRUE(test::ReadFile(dir / "out.wav") == expected->Bytes());
+    const SongForRender loaded = LoadSongForRender(dir / "song.mid");
+    EXPECT_EQ(loaded.Rows.size(), 2u);
+    EXPECT_EQ(loaded.Notes.size(), 3u);
+}
+
+} // namespace
+} // namespace kadrel
