@@ -12,10 +12,10 @@ struct SongForRender {
     NoteList Notes;
 };
 
-// Reads a MIDI file into a song as Ouvrir does, sending nothing anywhere. The one place where
-// kadrel-render reads a file. Throws Error("Impossible d'ouvrir le fichier <name>") when it
-// cannot be read and Error("Le fichier n'a pas pu être lu. Le format n'est pas reconnu.") when
-// it is no MIDI file that Kadrel can read.
+// Reads a MIDI file into a song as "Importer un fichier MIDI..." does (the tolerant reader and
+// its rules), sending nothing anywhere. The one place where kadrel-render reads a file. Throws
+// the errors of ByteStream::LoadFromFile when it cannot be read, and Error with the import's
+// French refusal text (reason and offset) when the reader refuses it.
 SongForRender LoadSongForRender(const std::string& fileName);
 
 } // namespace kadrel

@@ -2,6 +2,7 @@
 #include "core/TempDir.h"
 #include "render/SongForRender.h"
 #include "render/WavRender.h"
+#include "song/ImportTexts.h"
 #include "song/SongConversion.h"
 
 #include <gtest/gtest.h>
@@ -67,7 +68,7 @@ TEST(RenderCommand, ExitStatusesAndMessages) {
         {"a file that is no MIDI file",
          {text, wav},
          RenderFailed,
-         "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.\n",
+         ImportRefusalText(SmfRefusal::NoHeader, 0) + "\n",
          false},
         {"an output that cannot be created",
          {song, nowhere},
@@ -96,8 +97,8 @@ TEST(RenderCommand, HelpGoesToStandardOutput) {
 }
 
 TEST(RenderCommand, WritesWhatTheExportRendersFromTheSongInMemory) {
-    // Read back from the file, the rows' channels and instruments and the notes render exactly
-    // as the song they were saved from.
+    // Read back from the file with the import's rules, the rows' channels and instruments and
+    // the notes render exactly as the song they were saved from.
     TempDir dir;
     TrackRows rows;
     NoteList notes;
