@@ -4,9 +4,11 @@
 
 #include <QFontDatabase>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kadrel {
 
@@ -80,6 +82,22 @@ void TPartition::SetFirstMesure(std::int32_t value) {
     firstPos_ = firstMesure_ * mesureLen_;
     firstPixel_ = firstPos_ * smallestWidth_;
     Paint();
+}
+
+void TPartition::wheelEvent(QWheelEvent* event) {
+    // One notch is 120. Turning away from the user (or a horizontal wheel to the left) goes back
+    // in the song; a horizontal turn wins over a vertical one.
+    constexpr int Notch = QWheelEvent::DefaultDeltasPerStep;
+    const QPoint turn = event->angleDelta();
+    wheelRemainder_ += turn.x() != 0 ? turn.x() : turn.y();
+    const int notches = wheelRemainder_ / Notch;
+    wheelRemainder_ -= notches * Notch;
+    if (notches != 0) {
+        const std::int64_t first = std::int64_t{firstMesure_} - notches;
+        SetFirstMesure(static_cast<std::int32_t>(
+            std::clamp<std::int64_t>(first, 0, std::numeric_limits<std::int32_t>::max())));
+    }
+    event->accept();
 }
 
 void TPartition::SetCursorPos(std::int32_t value) {

@@ -182,6 +182,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // The wheel scrolls the score by one measure per notch, vertical or horizontal alike; the
+    // cursor stays where it is.
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     struct GridPoint {
@@ -212,6 +215,8 @@ private:
     bool imageStale_ = true;
     NoteVector notes_;
     QRect rubberBand_;
+    // Wheel turns smaller than a notch (touchpads, smooth wheels), gathered until they make one.
+    int wheelRemainder_ = 0;
 };
 
 } // namespace kadrel
