@@ -1,8 +1,8 @@
 #include "disasm/Disassembler.h"
 #include "editor/MainWindow.h"
-#include "song/SongConversion.h"
 #include "editor/UserDialogs.h"
 #include "midi/Midi.h"
+#include "song/SongConversion.h"
 #include "util/TextUtils.h"
 
 #include <QApplication>
@@ -49,7 +49,7 @@ bool TMain::OfferToSave() {
 void TMain::ClearSong() {
     Partition->ClearNotes();
     DraggedNote = nullptr;
-    Notes.clear();
+    RemoveNotes([](const TMidiNote&) { return true; });
     const QSignalBlocker quiet(TrackList);
     TrackList->clear();
 }
@@ -71,6 +71,9 @@ void TMain::OuvrirClick() {
     Modified = false;
     NouveauClick();
     FileName = chosen.toStdString();
+    // Another song starts at its beginning, wherever the last one was shown.
+    Partition->SetFirstMesure(0);
+    MoveCursor(0);
 
     TMidi midi;
     bool loaded = true;
