@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Measures the built-in synthesizer's real sound output through a sound server's null sink.
 
-    scripts/measure-sound.py [--build build] [--period F --periods N] idle|latency|dropouts|all
+    scripts/measure-sound.py [--build build] [--editor PATH] [--period F --periods N]
+                             [--busy N] idle|latency|dropouts|all
 
 It starts its own PulseAudio server with a null sink in a private runtime folder, records the
 sink's monitor, and prints:
@@ -12,11 +13,13 @@ sink's monitor, and prints:
   dropouts  gaps in the sound of a dense 10 s song (16 channels, a note every 30 ms) and the
             server's underrun count for the stream, with two busy loops keeping both cores busy.
 Needs the Debian packages pulseaudio, pulseaudio-utils, python3-numpy and xvfb, which neither
-the build nor the tests need. Everything it starts, it stops by process id.
+the build nor the tests need (scripts/install-deps.sh --measure installs them). Everything it
+starts, it stops by process id.
 """
 
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -62,6 +65,7 @@ class SoundServer:
         self.proc.terminate()
         self.proc.wait()
         self.thread.join()
+        shutil.rmtree(self.runtime, ignore_errors=True)
 
 
 class Recorder:
@@ -93,9 +97,17 @@ class Recorder:
         self.thread.join()
         samples = np.frombuffer(b"".join(self.blocks), dtype=np.float32)
         ends = np.cumsum([len(b) // 4 for b in self.blocks])
-        # The least delayed block tells when sample 0 was played.
-        origin = min(s - e * 1e9 / RATE for s, e in zip(self.stamps, ends))
-        return samples, origin
+        # In each second, the least delayed block tells when sample 0 was played; a line
+        # through those follows a slow drift between the sound's clock and the monotonic one.
+        offsets = np.array(self.stamps, dtype=np.float64) - ends * 1e9 / RATE
+        per_second = 1000 // 5
+        xs, ys = [], []
+        for i in range(0, len(offsets), per_second):
+            j = i + int(np.argmin(offsets[i:i + per_second]))
+            xs.append(ends[j])
+            ys.append(offsets[j])
+        slope, intercept = np.polyfit(xs, ys, 1) if len(xs) > 1 else (0.0, ys[0])
+        return samples, lambda frame: intercept + slope * frame
 
 
 def probe(args, *rest):
@@ -136,7 +148,7 @@ def find_child(root, exe):
 
 
 def measure_idle(args, server):
-    exe = os.path.realpath(os.path.join(args.build, "kadrel"))
+    exe = os.path.realpath(args.editor or os.path.join(args.build, "kadrel"))
     xvfb = subprocess.Popen(["xvfb-run", "-a", "-s", "-screen 0 1280x800x24", exe],
                             env=server.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     editor = find_child(xvfb.pid, exe)
@@ -156,12 +168,22 @@ def measure_idle(args, server):
            len(streams.splitlines()) if streams else 0))
 
 
+def frame_at(origin, ns):
+    """The frame of the recording that was played at monotonic time ns."""
+    frame = (ns - origin(0)) * RATE / 1e9
+    return int((ns - origin(frame)) * RATE / 1e9)
+
+
 def onsets_ms(samples, origin, times_ns, threshold=0.01):
     result = []
     for on in times_ns:
-        first = max(0, int((on - origin) * RATE / 1e9) - RATE // 100)
+        first = max(0, frame_at(origin, on) - RATE // 100)
         loud = np.nonzero(np.abs(samples[first:first + RATE]) > threshold)[0]
-        result.append((origin + (first + loud[0]) * 1e9 / RATE - on) / 1e6 if len(loud) else None)
+        if len(loud):
+            frame = first + loud[0]
+            result.append((origin(frame) + frame * 1e9 / RATE - on) / 1e6)
+        else:
+            result.append(None)
     return result
 
 
@@ -173,10 +195,11 @@ def measure_latency(args, server):
         out = subprocess.run(probe(args, "latency", count, gap), env=server.env,
                              capture_output=True, text=True, check=True).stdout
         samples, origin = recorder.stop()
-        ons = [int(line.split()[1]) for line in out.splitlines() if line.startswith("on ")]
-        lat = onsets_ms(samples, origin, ons)
+        lines = [line.split() for line in out.splitlines() if line.startswith("on ")]
+        lat = onsets_ms(samples, origin, [int(f[1]) for f in lines])
         shown = ", ".join("%.1f" % v if v is not None else "none" for v in lat)
-        print("latency, %s: %s ms" % (label, shown))
+        calls = ", ".join("%.1f" % (int(f[2]) / 1000) for f in lines)
+        print("latency, %s: %s ms (of which in the note-on call: %s ms)" % (label, shown, calls))
 
 
 def gaps(samples, begin, end, run=16):
@@ -217,8 +240,8 @@ def measure_dropouts(args, server):
             p.wait()
     start = marks["start"]
     end = marks["end"]
-    begin = int((start - origin) * RATE / 1e9) + RATE // 5
-    stop = int((end - origin) * RATE / 1e9)
+    begin = frame_at(origin, start) + RATE // 5
+    stop = frame_at(origin, end)
     print("dropouts, dense 10 s song with %d busy loops: %d gaps of >= 16 silent samples, "
           "%d server underruns while playing; machine %.0f %% busy, load average %.2f" %
           (args.busy, gaps(samples, begin, stop), server.underruns(start, end),
@@ -235,6 +258,7 @@ def busy_jiffies():
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default="build")
+    parser.add_argument("--editor", help="the editor to measure idle (default: BUILD/kadrel)")
     parser.add_argument("--period", type=int)
     parser.add_argument("--periods", type=int)
     parser.add_argument("--busy", type=int, default=2, help="busy loops while the song plays")

@@ -3,7 +3,8 @@
 // them (scripts/measure-sound.sh does that with a sound server's null sink).
 //
 //   kadrel-sound-probe [--period FRAMES] [--periods N] latency COUNT GAP_MS
-//       COUNT piano notes (A4, 200 ms each), GAP_MS apart; prints "on <ns>" for each.
+//       COUNT piano notes (A4, 200 ms each), GAP_MS apart; prints "on <ns> <us>" for each:
+//       when the note-on was sent and how many microseconds the call took.
 //   kadrel-sound-probe [--period FRAMES] [--periods N] dense SECONDS
 //       the editor's dense benchmark song: a note on each of 16 channels at every 30 ms step;
 //       prints "start <ns>" and "end <ns>".
@@ -38,7 +39,8 @@ void Latency(kadrel::TMidiOutput& port, int count, int gapMs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
         const auto on = Clock::now();
         port.NoteOn(0, 69, 127);
-        std::printf("on %lld\n", Ns(on));
+        // The call itself takes long when it has to take the audio output again.
+        std::printf("on %lld %lld\n", Ns(on), (Ns(Clock::now()) - Ns(on)) / 1000);
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         port.NoteOff(0, 69);

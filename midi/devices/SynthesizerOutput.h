@@ -25,9 +25,10 @@ struct AudioSettings {
     // 16-bit samples at Synthesizer::SampleRate.
     std::string FileName;
     // The output buffer, in frames per period and periods. A sound server's stream holds one
-    // period (23 ms at 1024 frames), a bare sound card all of them (46 ms): enough for the
-    // synthesizer to keep up with a busy machine, short enough for a click to sound at once.
-    int PeriodFrames = 1024;
+    // period (17 ms at 768 frames), a bare sound card all of them (35 ms): long enough for the
+    // synthesizer to keep up on a machine whose cores are all busy, short enough for a click
+    // to sound within 40 ms.
+    int PeriodFrames = 768;
     int Periods = 2;
     // After this long with nothing sent and no note sounding, the audio output is given back,
     // so that an idle editor keeps neither the processor nor the sound server busy rendering
