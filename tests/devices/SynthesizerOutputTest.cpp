@@ -81,13 +81,5 @@ TEST_F(SynthesizerOutputTest, GivesTheOutputBackWhenIdleAndTakesItAgainAtTheNext
     EXPECT_GT(test::Rms(Written(), 0, 200 * Synthesizer::SampleRate / 1000), 0.005);
 }
 
-TEST_F(SynthesizerOutputTest, MessagesKeepItWhileTheyCome) {
-    for (int i = 0; i < 6; ++i) {
-        std::this_thread::sleep_for(idle / 2);
-        EXPECT_EQ(output_->Send(0x000000C0), MidiResult::NoError);
-        EXPECT_TRUE(output_->AudioRunning()) << i;
-    }
-}
-
 } // namespace
 } // namespace kadrel
