@@ -10,21 +10,8 @@ namespace kadrel {
 
 namespace {
 
-// Every change reaches the display note and the song's note together.
 TMidiNote& SongNote(TPartitionNote* note) {
     return *static_cast<TMidiNote*>(note->Data);
-}
-
-void SetLen(TPartitionNote* note, std::int32_t len) {
-    note->Len = len;
-    SongNote(note).Len = len;
-}
-
-void SetPlace(TPartitionNote* note, std::int32_t pos, std::int32_t noteNum) {
-    note->Pos = pos;
-    note->NoteNum = static_cast<std::uint8_t>(noteNum);
-    SongNote(note).Pos = pos;
-    SongNote(note).NoteNum = static_cast<std::uint8_t>(noteNum);
 }
 
 bool IsMidiNote(std::int32_t n) {
@@ -33,9 +20,32 @@ bool IsMidiNote(std::int32_t n) {
 
 } // namespace
 
+// Every change reaches the display note and the song's note together, after playback has
+// stopped the note if it sounds and would no longer end by itself.
+void TMain::ChangeNote(TPartitionNote* note, std::int32_t pos, std::int32_t noteNum,
+                       std::int32_t len) {
+    TMidiNote& song = SongNote(note);
+    TMidiNote after = song;
+    after.Pos = pos;
+    after.NoteNum = static_cast<std::uint8_t>(noteNum);
+    after.Len = len;
+    BeforeNoteChange(song, &after);
+    note->Pos = pos;
+    note->NoteNum = after.NoteNum;
+    note->Len = len;
+    song = after;
+}
+
+void TMain::EndGesture() {
+    Stretching = false;
+    DraggedNote = nullptr;
+}
+
 void TMain::PartitionExtMouseDown(TPartition*, Qt::MouseButton Button, TShiftState, std::int32_t X,
                                   std::int32_t Y, std::int32_t, std::int32_t LargePos,
                                   std::uint8_t NoteNum, TPartitionNote* Note) {
+    // A gesture whose release never came (a box took it) ends here at the latest.
+    EndGesture();
     const int selected = SelectedRow();
     if (selected < 0) {
         if (Button == Qt::LeftButton)
@@ -82,7 +92,7 @@ void TMain::PartitionExtMouseDown(TPartition*, Qt::MouseButton Button, TShiftSta
         const std::int32_t n = Note->NoteNum + (Button == Qt::LeftButton ? 1 : -1);
         if (IsMidiNote(n)) {
             PreviewNote(K, static_cast<std::uint8_t>(n));
-            SetPlace(Note, Note->Pos, n);
+            ChangeNote(Note, Note->Pos, n, Note->Len);
             Partition->Paint();
         }
     }
@@ -108,7 +118,8 @@ void TMain::PartitionExtMouseMove(TPartition*, TShiftState Shift, std::int32_t X
             else
                 len = d;
         }
-        SetLen(p, static_cast<std::int32_t>(std::max<std::int64_t>(len, 1)));
+        ChangeNote(p, p->Pos, p->NoteNum,
+                   static_cast<std::int32_t>(std::max<std::int64_t>(len, 1)));
         Partition->Paint();
         return;
     }
@@ -137,7 +148,8 @@ void TMain::PartitionExtMouseMove(TPartition*, TShiftState Shift, std::int32_t X
         deltaPos = std::max(deltaPos, -std::int64_t{note->Pos});
     }
     for (TPartitionNote* note : group)
-        SetPlace(note, static_cast<std::int32_t>(note->Pos + deltaPos), note->NoteNum + deltaNote);
+        ChangeNote(note, static_cast<std::int32_t>(note->Pos + deltaPos), note->NoteNum + deltaNote,
+                   note->Len);
     Partition->Paint();
     if (X <= 20)
         Partition->SetFirstMesure(Partition->FirstMesure() - 1);

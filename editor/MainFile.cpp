@@ -42,7 +42,7 @@ bool TMain::OfferToSave() {
 void TMain::ClearSong() {
     Partition->ClearNotes();
     DraggedNote = nullptr;
-    Notes.clear();
+    RemoveNotes([](const TMidiNote&) { return true; });
     const QSignalBlocker quiet(TrackList);
     TrackList->clear();
 }
@@ -64,6 +64,9 @@ void TMain::OuvrirClick() {
     Modified = false;
     NouveauClick();
     FileName = chosen.toStdString();
+    // Another song starts at its beginning, wherever the last one was shown.
+    Partition->SetFirstMesure(0);
+    MoveCursor(0);
 
     TMidi midi;
     bool loaded = true;

@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <bitset>
 #include <limits>
 #include <utility>
 
@@ -37,6 +38,9 @@ private:
 
 void TMain::customEvent(QEvent* event) {
     if (event->type() == PlayMessage) {
+        // Stop or Pause since the Play that posted it take it back.
+        if (!std::exchange(playWanted_, false))
+            return;
         if (playLoopRunning_) {
             // Stop or Pause, then Play, within one step: the running loop ends at the top of its
             // next step, and playing starts again after it.
@@ -44,8 +48,14 @@ void TMain::customEvent(QEvent* event) {
             return;
         }
         RunHandler([this] { PlayLoop(); });
-        if (std::exchange(playAgain_, false) && !closePending_ && !closing_)
+        const bool closingSoon = closePending_ || closing_;
+        // A seek pressed while the loop ended comes first, as it was pressed first.
+        if (const auto step = std::exchange(seekAfterPlay_, std::nullopt); step && !closingSoon)
+            QCoreApplication::postEvent(this, new SeekEvent(*step));
+        if (std::exchange(playAgain_, false) && !closingSoon) {
+            playWanted_ = true;
             QCoreApplication::postEvent(this, new QEvent(PlayMessage));
+        }
         FinishPendingClose();
     } else if (event->type() == SeekMessage) {
         const std::int32_t step = static_cast<SeekEvent*>(event)->Step;
@@ -53,6 +63,13 @@ void TMain::customEvent(QEvent* event) {
             // Another seek button pressed before the last loop ended: that loop goes on with
             // the new step.
             seekStep_ = step;
+            return;
+        }
+        if (playLoopRunning_) {
+            // The seek buttons work again once Stop or Pause was clicked, while the play loop
+            // still finishes its step. It ends and sends its final note-offs first; seeking
+            // nested in its wait would hold them back until the button is let go.
+            seekAfterPlay_ = step;
             return;
         }
         RunHandler([this, step] { SeekLoop(step); });
@@ -78,13 +95,21 @@ void TMain::SetTransportPlaying(bool playing) {
 void TMain::PlayClick() {
     SetTransportPlaying(true);
     // The loop starts once this handler has returned and the message is taken from the queue.
+    playWanted_ = true;
     QCoreApplication::postEvent(this, new QEvent(PlayMessage));
 }
 
 void TMain::PlayLoop() {
-    if (playLoopRunning_ || closing_)
+    // A loop started while the window waits to close ends at once.
+    if (playLoopRunning_ || closing_ || closePending_)
         return;
     const RunningFlag running(playLoopRunning_);
+    // However the loop ends, what it started is no longer its to stop.
+    struct Forget {
+        std::vector<SoundingNote>& sounding;
+        ~Forget() { sounding.clear(); }
+    } forget{sounding_};
+    sounding_.clear();
     const std::int32_t sw = Partition->SmallestWidth();
     PlayPos = Partition->CursorPos() / sw;
     std::uint32_t deadline = clock_.NowMs();
@@ -105,10 +130,16 @@ void TMain::PlayLoop() {
             if (note->Pos == position)
                 ons.push_back(note.get());
         }
-        for (const TMidiNote* note : offs)
+        for (const TMidiNote* note : offs) {
             SendNoteOff(note->Channel, note->NoteNum);
-        for (const TMidiNote* note : ons)
+            std::erase_if(sounding_, [note](const SoundingNote& s) {
+                return s.Channel == note->Channel && s.NoteNum == note->NoteNum;
+            });
+        }
+        for (const TMidiNote* note : ons) {
             SendNoteOn(note->Channel, note->NoteNum);
+            sounding_.push_back({note, note->Channel, note->NoteNum});
+        }
 
         ++PlayPos;
         // Deadlines advance from the start, not from the end of the previous step, so a slow
@@ -119,19 +150,69 @@ void TMain::PlayLoop() {
     }
     if (StopRequest)
         MoveCursor(0);
+    StopSoundingBeyondRows();
     for (int i = 0; i < RowCount(); ++i)
         SendAllNotesOff(DecimalValue(Row(i).Channel));
+}
+
+void TMain::StopSoundingBeyondRows() {
+    // The all-notes-off goes row by row and ends at the first row whose channel no port takes;
+    // the channels it reaches are those of the rows before that one.
+    std::bitset<16> reached;
+    for (int i = 0; i < RowCount(); ++i) {
+        std::int32_t channel = -1;
+        try {
+            channel = DecimalValue(Row(i).Channel);
+        } catch (const std::exception&) {
+        }
+        if (channel < 0 || channel > 15)
+            break;
+        reached.set(static_cast<std::size_t>(channel));
+    }
+    // A note sounds on a channel that no row has after its track's channel was changed, or
+    // after its track was deleted or replaced while it sounded.
+    while (!sounding_.empty()) {
+        const SoundingNote s = sounding_.front();
+        std::erase_if(sounding_, [&s](const SoundingNote& other) {
+            return other.Channel == s.Channel && other.NoteNum == s.NoteNum;
+        });
+        if (!reached.test(s.Channel))
+            SendNoteOff(s.Channel, s.NoteNum);
+    }
+}
+
+void TMain::BeforeNoteChange(const TMidiNote& note, const TMidiNote* after) {
+    const auto found = std::find_if(sounding_.begin(), sounding_.end(),
+                                    [&note](const SoundingNote& s) { return s.Note == &note; });
+    if (found == sounding_.end())
+        return;
+    const SoundingNote s = *found;
+    // The next step handles position PlayPos - 1; a note that ends there or later gets its
+    // note-off from the loop.
+    if (after != nullptr && after->Channel == s.Channel && after->NoteNum == s.NoteNum &&
+        after->Pos == note.Pos &&
+        std::int64_t{after->Pos} + after->Len >= std::int64_t{PlayPos} - 1)
+        return;
+    // One note-off ends every note of that channel and number.
+    std::erase_if(sounding_, [&s](const SoundingNote& other) {
+        return other.Channel == s.Channel && other.NoteNum == s.NoteNum;
+    });
+    SendNoteOff(s.Channel, s.NoteNum);
 }
 
 void TMain::StopPlayClick() {
     SetTransportPlaying(false);
     StopRequest = true;
+    playWanted_ = false;
+    playAgain_ = false;
     MoveCursor(0);
 }
 
 void TMain::PausePlayClick() {
     SetTransportPlaying(false);
     PauseRequest = true;
+    playWanted_ = false;
+    playAgain_ = false;
 }
 
 void TMain::BackBeginClick() {
@@ -168,7 +249,8 @@ void TMain::StartSeek(std::int32_t step) {
 }
 
 void TMain::SeekLoop(std::int32_t step) {
-    if (seekLoopRunning_ || closing_)
+    // A loop started while the window waits to close ends at once, without moving.
+    if (seekLoopRunning_ || closing_ || closePending_)
         return;
     const RunningFlag running(seekLoopRunning_);
     seekStep_ = step;

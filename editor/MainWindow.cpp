@@ -75,10 +75,12 @@ PlaybackClock& TMain::DefaultClock() {
 }
 
 TMain::TMain(UserDialogs& dialogs, MidiOutService& service, PlaybackClock& clock, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), service_(service), clock_(clock) {
+    : QMainWindow(parent), dialogs_(dialogs, [this] { EndGesture(); }), service_(service),
+      clock_(clock) {
     setWindowTitle(QStringLiteral("Kadrel"));
     BuildLayout();
     BuildMenu();
+    ResizeToDesignSize();
     // The model reports an inconsistent quantity through a plain box with one OK button.
     SetWeirdThingNotifier([this](const std::string& text) {
         dialogs_.Message(this, QMessageBox::NoIcon, QStringLiteral("Kadrel"),
@@ -98,9 +100,7 @@ TMain::~TMain() {
 void TMain::BuildLayout() {
     client_ = new QWidget(this);
     setCentralWidget(client_);
-    // The design's client area; FormCreate fits the kept edges to whatever size it really gets.
-    client_->setMinimumSize(0, 0);
-    resize(865, 398);
+    client_->setMinimumSize(MinimumClientSize);
 
     Partition = new TPartition(client_);
     Partition->setGeometry(8, 8, 849, 112);
@@ -288,6 +288,13 @@ void TMain::BuildMenu() {
     Quitter = item("&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4), &TMain::QuitterClick);
 }
 
+void TMain::ResizeToDesignSize() {
+    // The menu bar sits above the client area; FormCreate fits the kept edges to whatever size
+    // the client area really gets.
+    const int menu = menuBar()->heightForWidth(DesignClientSize.width());
+    resize(DesignClientSize + QSize(0, menu >= 0 ? menu : menuBar()->sizeHint().height()));
+}
+
 void TMain::FormCreate() {
     try {
         midiOut_ = std::make_unique<TMidiOutput>(0, true, service_);
@@ -412,15 +419,15 @@ void TMain::closeEvent(QCloseEvent* event) {
                 }
             }
         }
-        // A running loop ends first and sends its last messages through the port; the window
-        // closes when it has returned.
-        if (playLoopRunning_ || seekLoopRunning_) {
-            closePending_ = true;
-            PauseRequest = true;
-            SeekReleased = true;
-            event->ignore();
-            return;
-        }
+    }
+    // A running loop ends first and sends its last messages through the port; the window
+    // closes when it has returned. Every request waits, the second one as much as the first.
+    if (playLoopRunning_ || seekLoopRunning_) {
+        closePending_ = true;
+        PauseRequest = true;
+        SeekReleased = true;
+        event->ignore();
+        return;
     }
     closing_ = true;
     TimerNoteOFF->stop();
@@ -454,6 +461,11 @@ void TMain::ShowError(const QString& text) {
 }
 
 void TMain::RemoveNotes(const std::function<bool(const TMidiNote&)>& remove) {
+    // Notes that sound are stopped before any goes, so that a refused note-off frees nothing.
+    if (!sounding_.empty())
+        for (const auto& note : Notes)
+            if (remove(*note))
+                BeforeNoteChange(*note);
     std::erase_if(Notes, [&](const std::unique_ptr<TMidiNote>& note) { return remove(*note); });
 }
 

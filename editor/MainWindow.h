@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/PlaybackClock.h"
+#include "editor/UserDialogs.h"
 #include "midi/MidiOutService.h"
 #include "partition/Partition.h"
 #include "song/Song.h"
@@ -8,11 +9,14 @@
 #include <QEvent>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QSize>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 class QAction;
 class QButtonGroup;
@@ -30,7 +34,6 @@ namespace kadrel {
 
 class TMidiOutput;
 class TTrackInfo;
-class UserDialogs;
 
 // The main window: the score of the selected track, the track list, the track, transport and
 // edit-mode buttons, and the Fichier menu. It holds the song (notes, track rows, file name,
@@ -43,6 +46,13 @@ public:
     static constexpr QEvent::Type SeekMessage = static_cast<QEvent::Type>(1024);
     static constexpr QEvent::Type PlayMessage = static_cast<QEvent::Type>(1025);
 
+    // The client area (below the menu bar) of the window as designed: the controls' places and
+    // sizes are given for it.
+    static constexpr QSize DesignClientSize{865, 398};
+    // The smallest client area: the transport and the edit-mode panel stay whole, and a little
+    // of the track list shows.
+    static constexpr QSize MinimumClientSize{665, 216};
+
     // dialogs answers every question and shows every message; service provides device 0;
     // clock times playback and seeking. All three must outlive the window.
     explicit TMain(UserDialogs& dialogs, MidiOutService& service = DefaultMidiOutService(),
@@ -51,6 +61,9 @@ public:
 
     // The track dialog, created after the window (the window does not own it).
     void SetTrackInfo(TTrackInfo* dialog) { trackInfo_ = dialog; }
+
+    // Sizes the window so that its client area is DesignClientSize.
+    void ResizeToDesignSize();
 
     // --- components ---
     TPartition* Partition = nullptr;
@@ -169,6 +182,13 @@ public:
     bool PlayLoopRunning() const { return playLoopRunning_; }
     bool SeekLoopRunning() const { return seekLoopRunning_; }
 
+    // Whatever frees a note of Notes or changes it calls this first, with what the note is
+    // about to become (none when it is freed). A note that the play loop started and has not
+    // stopped is stopped now, unless it keeps its channel, number and start and its end is
+    // still ahead of the loop, so that its own note-off will still come. Throws what the port
+    // throws.
+    void BeforeNoteChange(const TMidiNote& note, const TMidiNote* after = nullptr);
+
     static PlaybackClock& DefaultClock();
 
 protected:
@@ -223,8 +243,17 @@ private:
     void SetTransportPlaying(bool playing);
     void MoveCursor(std::int64_t pixels);
     void FinishPendingClose();
+    // Sends a note-off for every (channel, note) that the play loop started and not stopped
+    // and that the final all-notes-off on the rows' channels will not reach.
+    void StopSoundingBeyondRows();
+    // Forgets the gesture under way (lengthening, dragging): its release may never come.
+    void EndGesture();
+    // Changes a shown note and the song's note together.
+    void ChangeNote(TPartitionNote* note, std::int32_t pos, std::int32_t noteNum, std::int32_t len);
 
-    UserDialogs& dialogs_;
+    // Every box and dialog goes through here; a box that opens while a button is held takes
+    // the button's release, so the gesture ends when it opens.
+    GestureEndingDialogs dialogs_;
     MidiOutService& service_;
     PlaybackClock& clock_;
     TTrackInfo* trackInfo_ = nullptr;
@@ -235,8 +264,20 @@ private:
     bool playLoopRunning_ = false;
     bool seekLoopRunning_ = false;
     std::int32_t seekStep_ = 0;
+    // Play was pressed and its loop has not started yet; Stop and Pause take it back.
+    bool playWanted_ = false;
     // Play was pressed again while the loop was still ending.
     bool playAgain_ = false;
+    // A seek button pressed while the play loop was ending: the seek starts after it.
+    std::optional<std::int32_t> seekAfterPlay_;
+    // What the play loop started and has not stopped: the note and the (channel, note number)
+    // that sounds for it.
+    struct SoundingNote {
+        const TMidiNote* Note;
+        std::uint8_t Channel;
+        std::uint8_t NoteNum;
+    };
+    std::vector<SoundingNote> sounding_;
     // A close asked for while a loop runs waits for the loop to end.
     bool closePending_ = false;
     bool closing_ = false;

@@ -3,6 +3,7 @@
 #include "util/Clock.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace kadrel {
 
@@ -19,11 +20,19 @@ public:
 // processor rests between steps while every other handler still runs.
 class RealPlaybackClock final : public PlaybackClock {
 public:
-    std::uint32_t NowMs() const override { return steady_.NowMs(); }
+    // time is where the milliseconds come from: the steady clock unless a test gives another,
+    // which must outlive this one.
+    explicit RealPlaybackClock(const Clock& time = steady_) : time_(time) {}
+
+    std::uint32_t NowMs() const override { return time_.NowMs(); }
     void RunPendingUntil(std::uint32_t deadline) override;
 
+    // Told the interval of every timer that a wait starts, in milliseconds.
+    std::function<void(int)> OnTimerStarted;
+
 private:
-    SteadyClock steady_;
+    static inline const SteadyClock steady_{};
+    const Clock& time_;
 };
 
 // True while the tick count has not reached deadline. The difference is taken in signed

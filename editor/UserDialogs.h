@@ -3,6 +3,9 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <functional>
+#include <utility>
+
 namespace kadrel {
 
 class TTrackInfo;
@@ -60,6 +63,48 @@ public:
     QString OpenFileName(QWidget* parent, const QString& folder) override;
     QString SaveFileName(QWidget* parent, const QString& folder) override;
     void OpenDocument(const QString& path) override;
+};
+
+// Hands every call on to other dialogs, after telling its owner that a modal box or dialog is
+// about to open.
+class GestureEndingDialogs final : public UserDialogs {
+public:
+    GestureEndingDialogs(UserDialogs& dialogs, std::function<void()> opening)
+        : dialogs_(dialogs), opening_(std::move(opening)) {}
+
+    QMessageBox::StandardButton Message(QWidget* parent, QMessageBox::Icon icon,
+                                        const QString& caption, const QString& text,
+                                        QMessageBox::StandardButtons buttons) override {
+        opening_();
+        return dialogs_.Message(parent, icon, caption, text, buttons);
+    }
+    QMessageBox::StandardButton
+    MessageWithDefault(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                       const QString& text, QMessageBox::StandardButtons buttons,
+                       QMessageBox::StandardButton defaultButton,
+                       QMessageBox::StandardButton escapeButton) override {
+        opening_();
+        return dialogs_.MessageWithDefault(parent, icon, caption, text, buttons, defaultButton,
+                                           escapeButton);
+    }
+    bool ShowTrackInfo(TTrackInfo& dialog) override {
+        opening_();
+        return dialogs_.ShowTrackInfo(dialog);
+    }
+    QString OpenFileName(QWidget* parent, const QString& folder) override {
+        opening_();
+        return dialogs_.OpenFileName(parent, folder);
+    }
+    QString SaveFileName(QWidget* parent, const QString& folder) override {
+        opening_();
+        return dialogs_.SaveFileName(parent, folder);
+    }
+    // Opens no box of the editor's.
+    void OpenDocument(const QString& path) override { dialogs_.OpenDocument(path); }
+
+private:
+    UserDialogs& dialogs_;
+    std::function<void()> opening_;
 };
 
 // The filter of the open and save dialogs.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Kadrel needs to build, test and run, and only those that
-# are missing. Non-interactive; goes through sudo when not run as root.
+# are missing; with --measure, also those of the sound measurements. Non-interactive; goes
+# through sudo when not run as root.
 set -euo pipefail
 
 packages=(
@@ -19,6 +20,11 @@ packages=(
     # the peer measured beside kadrel-disasm in the benchmarks
     midicsv
 )
+# The sound measurements of scripts/measure-sound.py, only when asked for: a sound server with
+# its tools, numpy for the analysis, and a virtual display for the editor.
+if [ "${1:-}" = "--measure" ]; then
+    packages+=(pulseaudio pulseaudio-utils python3-numpy xvfb)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

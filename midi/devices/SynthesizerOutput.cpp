@@ -5,16 +5,17 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace kadrel {
 
 namespace {
 
-// Notes start on 30 ms steps, so the sound card's buffer must be well below that: two periods
-// of 256 frames are 12 ms at 44.1 kHz.
-constexpr int periodFrames = 256;
-constexpr int periods = 2;
+fluid_audio_driver_t* NewDriver(Synthesizer& synth) {
+    const QuietLibraries quiet;
+    return new_fluid_audio_driver(synth.Settings(), synth.Synth());
+}
 
 } // namespace
 
@@ -27,10 +28,10 @@ std::uint32_t SynthesizerOutput::Open(std::unique_ptr<OutputDevice>& device,
     }
 
     std::unique_ptr<SynthesizerOutput> output(
-        new SynthesizerOutput(std::make_unique<Synthesizer>()));
+        new SynthesizerOutput(std::make_unique<Synthesizer>(), audio.IdleRelease));
     fluid_settings_t* settings = output->synth_->Settings();
-    fluid_settings_setint(settings, "audio.period-size", periodFrames);
-    fluid_settings_setint(settings, "audio.periods", periods);
+    fluid_settings_setint(settings, "audio.period-size", audio.PeriodFrames);
+    fluid_settings_setint(settings, "audio.periods", audio.Periods);
     fluid_settings_setstr(settings, "audio.jack.id", "Kadrel");
     if (!audio.FileName.empty()) {
         fluid_settings_setstr(settings, "audio.file.name", audio.FileName.c_str());
@@ -40,14 +41,12 @@ std::uint32_t SynthesizerOutput::Open(std::unique_ptr<OutputDevice>& device,
 
     // The output is found before the soundfont is loaded, so a machine without sound gives up
     // without reading the soundfont at all. The driver plays silence until the soundfont is in.
-    {
-        const QuietLibraries quiet;
-        for (const std::string& name : audio.Drivers) {
-            fluid_settings_setstr(settings, "audio.driver", name.c_str());
-            output->driver_ = new_fluid_audio_driver(settings, output->synth_->Synth());
-            if (output->driver_ != nullptr) {
-                break;
-            }
+    // The driver that works stays in the settings, to take the output again after an idle time.
+    for (const std::string& name : audio.Drivers) {
+        fluid_settings_setstr(settings, "audio.driver", name.c_str());
+        output->driver_ = NewDriver(*output->synth_);
+        if (output->driver_ != nullptr) {
+            break;
         }
     }
     if (output->driver_ == nullptr) {
@@ -56,6 +55,8 @@ std::uint32_t SynthesizerOutput::Open(std::unique_ptr<OutputDevice>& device,
 
     for (const std::string& path : soundFonts) {
         if (output->synth_->LoadSoundFont(path)) {
+            output->lastSend_ = std::chrono::steady_clock::now();
+            output->watch_ = std::thread([raw = output.get()] { raw->WatchIdle(); });
             device = std::move(output);
             return MidiResult::NoError;
         }
@@ -63,17 +64,65 @@ std::uint32_t SynthesizerOutput::Open(std::unique_ptr<OutputDevice>& device,
     return MidiResult::NoDriver;
 }
 
-SynthesizerOutput::SynthesizerOutput(std::unique_ptr<Synthesizer> synth)
-    : synth_(std::move(synth)) {}
+SynthesizerOutput::SynthesizerOutput(std::unique_ptr<Synthesizer> synth,
+                                     std::chrono::milliseconds idleRelease)
+    : synth_(std::move(synth)), idleRelease_(idleRelease) {}
 
 SynthesizerOutput::~SynthesizerOutput() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (watch_.joinable()) {
+        watch_.join();
+    }
     if (driver_ != nullptr) {
         delete_fluid_audio_driver(driver_);
     }
 }
 
 std::uint32_t SynthesizerOutput::Send(std::uint32_t msg) {
+    const std::lock_guard lock(mutex_);
+    if (driver_ == nullptr) {
+        driver_ = NewDriver(*synth_);
+        if (driver_ == nullptr) {
+            return MidiResult::NoDriver;
+        }
+        wake_.notify_all();
+    }
+    lastSend_ = std::chrono::steady_clock::now();
     return synth_->ShortMsg(msg);
+}
+
+bool SynthesizerOutput::AudioRunning() const {
+    const std::lock_guard lock(mutex_);
+    return driver_ != nullptr;
+}
+
+void SynthesizerOutput::WatchIdle() {
+    // A note may ring on well after the last message (a held note, a long release): the output
+    // is kept while any voice sounds, and looked at again a little later.
+    const auto recheck = std::min<std::chrono::milliseconds>(idleRelease_, std::chrono::seconds(1));
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (driver_ == nullptr) {
+            wake_.wait(lock, [this] { return stopping_ || driver_ != nullptr; });
+            continue;
+        }
+        const auto due = lastSend_ + idleRelease_;
+        if (std::chrono::steady_clock::now() < due) {
+            wake_.wait_until(lock, due);
+            continue;
+        }
+        if (fluid_synth_get_active_voice_count(synth_->Synth()) > 0) {
+            wake_.wait_for(lock, recheck);
+            continue;
+        }
+        // Deleting the driver stops its thread, which renders without this lock.
+        delete_fluid_audio_driver(driver_);
+        driver_ = nullptr;
+    }
 }
 
 } // namespace kadrel

@@ -360,5 +360,55 @@ TEST_F(Editing, DeleteDuringADragLetsGoOfTheFreedNote) {
     EXPECT_TRUE(score().NoteList().empty());
 }
 
+// A box or dialog that opens while the left button is held takes the button's release: the
+// gesture must not go on with the next move, nor survive the next press.
+TEST_F(Editing, AGestureWhoseReleaseIsLostEndsWhenABoxOpensOrAtTheNextPress) {
+    struct Case {
+        const char* name;
+        bool drag; // selection mode, a note grabbed; otherwise note mode, a note lengthened
+        std::function<void()> meanwhile;
+    };
+    const Case cases[] = {
+        {"F2 with unsaved changes", false,
+         [this] {
+             dialogs.Answers.push_back(QMessageBox::Cancel);
+             window->NouveauClick();
+         }},
+        {"F3 with unsaved changes", true,
+         [this] {
+             dialogs.Answers.push_back(QMessageBox::Cancel);
+             window->OuvrirClick();
+         }},
+        {"F4 without a file name", false, [this] { window->EnregistrerClick(); }},
+        {"F5", true, [this] { window->DeasmClick(); }},
+        {"the track dialog", false, [this] { window->ModTrackClick(); }},
+        {"a press in selection mode", false,
+         [this] {
+             window->ModeSelect->click();
+             Press(XOf(300), YOf(72));
+         }},
+        {"a right press", true, [this] { Press(XOf(300), YOf(72), Qt::RightButton); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window->Notes.clear();
+        score().ClearNotes();
+        if (c.drag) {
+            window->ModeSelect->click();
+            Put(60, 16, 8);
+        } else {
+            window->ModeNote->click();
+        }
+        Press(XOf(17), YOf(60)); // grabs the note, or adds one of length 12 at 16
+        c.meanwhile();
+        Move(XOf(100), YOf(64));
+        const TPartitionNote& first = *score().NoteList().front();
+        EXPECT_EQ(first.Pos, 16);
+        EXPECT_EQ(first.NoteNum, 60);
+        EXPECT_EQ(first.Len, c.drag ? 8 : 12);
+        Release(XOf(100), YOf(64));
+    }
+}
+
 } // namespace
 } // namespace kadrel::test

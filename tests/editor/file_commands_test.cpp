@@ -307,5 +307,30 @@ TEST_F(FileCommands, ADisassemblyThatFailsShowsTheErrorAndOpensNothing) {
     EXPECT_EQ(dir.Names().size(), 2u) << "no listing of the missing file";
 }
 
+TEST_F(FileCommands, OuvrirShowsTheSongFromItsBeginningAndNouveauKeepsTheView) {
+    const QString song = Write("one.mid", MidiFile({{0x00, 0x90, 60, 100, 0x10, 0x80, 60, 0}}));
+    struct Case {
+        const char* name;
+        std::function<void()> command;
+        std::int32_t firstMesure;
+        std::int32_t cursor;
+    };
+    const Case cases[] = {
+        {"Ouvrir", [&] { Open(song); }, 0, 0},
+        {"Ouvrir of an unreadable file", [&] { Open(Path("missing.mid")); }, 0, 0},
+        {"Ouvrir cancelled", [&] { Open(QString()); }, 5, 700},
+        {"Nouveau", [&] { window->NouveauClick(); }, 5, 700},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        score().SetFirstMesure(5);
+        score().SetCursorPos(700);
+        window->Modified = false;
+        c.command();
+        EXPECT_EQ(score().FirstMesure(), c.firstMesure);
+        EXPECT_EQ(score().CursorPos(), c.cursor);
+    }
+}
+
 } // namespace
 } // namespace kadrel::test

@@ -132,6 +132,40 @@ TEST_F(MainWindow, KeptEdgesFollowTheWindowSize) {
     EXPECT_EQ(window->AddTrack->pos(), QPoint(8, 128));
 }
 
+// Every control of the layout at the design size: the client area below the menu bar is
+// 865 x 398, so the track list keeps its 849 x 230.
+TEST_F(MainWindow, EveryControlHasItsDesignGeometryAtTheDesignSize) {
+    window->ResizeToDesignSize();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window->centralWidget()->size(), QSize(865, 398));
+    EXPECT_EQ(window->centralWidget()->y(), window->menuBar()->height());
+    const std::pair<QWidget*, QRect> controls[] = {
+        {window->Partition, QRect(8, 8, 849, 112)},
+        {window->TrackList, QRect(8, 160, 849, 230)},
+        {window->AddTrack, QRect(8, 128, 75, 25)},
+        {window->ModTrack, QRect(88, 128, 75, 25)},
+        {window->DelTrack, QRect(168, 128, 75, 25)},
+        {window->PanelPlay, QRect(256, 128, 234, 25)},
+        {window->PanelEditMode, QRect(504, 128, 153, 25)},
+    };
+    for (const auto& [control, geometry] : controls) {
+        SCOPED_TRACE(control->metaObject()->className());
+        EXPECT_EQ(control->parentWidget(), window->centralWidget());
+        EXPECT_EQ(control->geometry(), geometry);
+    }
+}
+
+TEST_F(MainWindow, TheMinimumSizeKeepsTheTransportAndTheEditModesWhole) {
+    window->resize(560, 260);
+    QCoreApplication::processEvents();
+    const QRect client = window->centralWidget()->rect();
+    EXPECT_GE(client.width(), 665);
+    for (QWidget* panel :
+         {static_cast<QWidget*>(window->PanelPlay), static_cast<QWidget*>(window->PanelEditMode)})
+        EXPECT_TRUE(client.contains(panel->geometry())) << panel->geometry().right();
+    EXPECT_GT(window->TrackList->height(), 40) << "a row of the track list shows";
+}
+
 TEST_F(MainWindow, GridSizeSequences) {
     struct Step {
         void (TMain::*click)();

@@ -253,6 +253,267 @@ TEST_F(Playback, ClosingWhilePlayingEndsTheLoopBeforeThePortIsClosed) {
     EXPECT_TRUE(window->Notes.empty());
 }
 
+// --- notes that sound while the song changes ---
+
+// Presses the score as the control reports it, on the display note n.
+void PressNote(TMain& w, Qt::MouseButton button, TPartitionNote* n) {
+    w.PartitionExtMouseDown(w.Partition, button, {{}, button}, 0, 0, n->Pos, n->Pos, n->NoteNum, n);
+}
+void MoveHeld(TMain& w, std::int32_t pos, std::uint8_t noteNum) {
+    w.PartitionExtMouseMove(w.Partition, {{}, Qt::LeftButton}, 400, 40, pos, pos, noteNum, nullptr);
+}
+
+TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
+    struct Case {
+        const char* name;
+        std::function<void(TMain&, TPartitionNote*)> act;
+        bool stopsAtOnce; // otherwise it sounds on until the loop ends
+    };
+    const Case cases[] = {
+        {"right click in note mode",
+         [](TMain& w, TPartitionNote* n) { PressNote(w, Qt::RightButton, n); }, true},
+        {"Delete in selection mode",
+         [](TMain& w, TPartitionNote* n) {
+             w.ModeSelect->click();
+             n->Selected = true;
+             w.FormKeyDown(46);
+         },
+         true},
+        {"raised",
+         [](TMain& w, TPartitionNote* n) {
+             w.ModeDieze->click();
+             PressNote(w, Qt::LeftButton, n);
+         },
+         true},
+        {"lowered",
+         [](TMain& w, TPartitionNote* n) {
+             w.ModeDieze->click();
+             PressNote(w, Qt::RightButton, n);
+         },
+         true},
+        {"dragged in time",
+         [](TMain& w, TPartitionNote* n) {
+             w.ModeSelect->click();
+             PressNote(w, Qt::LeftButton, n);
+             MoveHeld(w, 16, 60);
+         },
+         true},
+        {"lengthened",
+         [](TMain& w, TPartitionNote*) {
+             w.Stretching = true;
+             MoveHeld(w, 200, 60);
+         },
+         false},
+        {"shortened to end behind the loop",
+         [](TMain& w, TPartitionNote*) {
+             w.Stretching = true;
+             MoveHeld(w, 0, 60);
+         },
+         true},
+        {"its track deleted", [](TMain& w, TPartitionNote*) { w.DelTrackClick(); }, true},
+        {"Nouveau", [](TMain& w, TPartitionNote*) { w.NouveauClick(); }, true},
+        {"Ouvrir", [](TMain& w, TPartitionNote*) { w.OuvrirClick(); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        Create();
+        AddTrack(0);
+        // Channel 5 has no row, so the final all-notes-off does not reach the note.
+        AddNote(60, 0, 100, 5);
+        window->TrackListClick();
+        window->Modified = false;
+        dialogs.Answers = {QMessageBox::Yes}; // to the deletion's question
+        dialogs.OpenNames = {QStringLiteral("/nonexistent/song.mid")};
+        out.Clear();
+        const std::uint32_t start = clock.NowMs();
+        clock.At(start + 100, [&] { c.act(*window, score().NoteList().front().get()); });
+        PlayUntilStopAt(start + 200);
+        std::vector<std::uint32_t> offTimes;
+        for (const auto& m : out.Messages())
+            if (m.Msg == NoteOffMsg(5, 60))
+                offTimes.push_back(m.TimeMs - start);
+        // Started at 30 ms, stopped once: by the change, or when the loop ends at its step of
+        // 210 ms.
+        EXPECT_THAT(offTimes, ElementsAre(c.stopsAtOnce ? 100u : 210u));
+        EXPECT_FALSE(window->PlayLoopRunning());
+    }
+}
+
+TEST_F(Playback, NotesOnChannelsThatNoRowReachesAreStoppedWhenTheLoopEnds) {
+    struct Case {
+        const char* name;
+        std::function<void()> during;    // at 100 ms
+        std::vector<std::uint32_t> sent; // before the all-notes-off of the rows
+    };
+    const Case cases[] = {
+        // The track's channel changes from 0 to 3; its notes keep channel 0.
+        {"channel changed",
+         [this] {
+             dialogs.TrackInfoAnswers.push_back(FillTrack(3));
+             window->ModTrackClick();
+         },
+         {NoteOnMsg(0, 60), NoteOnMsg(0, 62), PatchMsg(3, 0), NoteOffMsg(0, 60),
+          NoteOffMsg(0, 62)}},
+        // The rows' all-notes-off reaches channel 0: nothing more is sent for its notes.
+        {"nothing changed", [] {}, {NoteOnMsg(0, 60), NoteOnMsg(0, 62)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        Create();
+        AddTrack(0);
+        AddNote(60, 0, 100);
+        AddNote(62, 1, 100);
+        out.Clear();
+        const std::uint32_t start = clock.NowMs();
+        clock.At(start + 100, c.during);
+        PlayUntilStopAt(start + 200);
+        std::vector<std::uint32_t> sent;
+        for (const auto& m : BeforeAllNotesOff())
+            sent.push_back(m.Msg);
+        EXPECT_EQ(sent, c.sent);
+        EXPECT_EQ(out.Messages().back().Msg, NoteOffMsg(DecimalValue(window->Row(0).Channel), 127));
+    }
+}
+
+// --- transport requests that cross within one step ---
+
+TEST_F(Playback, StopOrPauseTakesBackAPlayNotYetStarted) {
+    struct Case {
+        const char* name;
+        std::function<void()> within; // at 75 ms, while the loop waits for its step of 90 ms
+    };
+    const Case cases[] = {
+        {"Pause, Play, Stop",
+         [this] {
+             window->PausePlayClick();
+             window->PlayClick();
+             QCoreApplication::processEvents(); // Play's message, while the loop still runs
+             window->StopPlayClick();
+         }},
+        {"Stop, Play, Pause",
+         [this] {
+             window->StopPlayClick();
+             window->PlayClick();
+             QCoreApplication::processEvents();
+             window->PausePlayClick();
+         }},
+        {"Pause, Play and Stop before Play's message is taken",
+         [this] {
+             window->PausePlayClick();
+             window->PlayClick();
+             window->StopPlayClick();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        out.Clear();
+        AddNote(60, 10, 1);
+        const std::uint32_t start = clock.NowMs();
+        clock.At(start + 75, c.within);
+        // Ends a loop that should not have started.
+        clock.At(start + 1000, [this] { window->StopPlayClick(); });
+        window->PlayClick();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        EXPECT_FALSE(window->PlayLoopRunning());
+        EXPECT_TRUE(window->Play->isEnabled());
+        EXPECT_EQ(clock.NowMs(), start + 90) << "no loop ran after the first one";
+        window->Notes.clear();
+    }
+}
+
+TEST_F(Playback, PauseThenASeekPressWithinOneStepSendsTheFinalNoteOffsFirst) {
+    AddNote(60, 0, 100);
+    score().SetCursorPos(0);
+    clock.At(T0 + 70, [this] {
+        window->PausePlayClick();
+        window->Forw1MouseDown();
+    });
+    clock.At(T0 + 2000, [this] { window->SpeedMouseUp(); });
+    window->PlayClick();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(); // the seek, after the play loop
+    const auto& all = out.Messages();
+    ASSERT_EQ(all.size(), 129u);
+    EXPECT_EQ(all[1], (RecordedMessage{T0 + 90, NoteOffMsg(0, 0)}));
+    EXPECT_EQ(all[128], (RecordedMessage{T0 + 90, NoteOffMsg(0, 127)}));
+    EXPECT_FALSE(window->SeekLoopRunning());
+    // Paused with the cursor at position 3, then 64 seek steps, every 30 ms from 90 to 1980 ms.
+    EXPECT_EQ(score().CursorPos(), 6 + 8 * 64);
+}
+
+// --- closing while a loop runs ---
+
+TEST_F(Playback, EveryCloseRequestWaitsForTheLoopsAndNoLoopStartsAfterIt) {
+    struct Case {
+        const char* name;
+        std::function<void()> atClose; // at 100 ms, while the play loop waits
+    };
+    const Case cases[] = {
+        {"one request", [this] { window->close(); }},
+        {"two requests",
+         [this] {
+             window->close();
+             window->close();
+         }},
+        {"a seek pressed after the request",
+         [this] {
+             window->close();
+             window->Forw2MouseDown();
+         }},
+        {"Play again after the request",
+         [this] {
+             window->close();
+             window->PlayClick();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        Create();
+        AddTrack(0);
+        AddNote(60, 0, 100);
+        window->Modified = false;
+        out.Clear();
+        clock.At(clock.NowMs() + 100, c.atClose);
+        // Ends a seek that should not have started.
+        clock.At(clock.NowMs() + 3000, [this] { window->SpeedMouseUp(); });
+        window->PlayClick();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_FALSE(window->PlayLoopRunning());
+        EXPECT_FALSE(window->SeekLoopRunning());
+        EXPECT_EQ(score().CursorPos(), 8) << "the loop ended at its step of 120 ms, nothing moved";
+        const auto& calls = out.Calls();
+        ASSERT_EQ(calls.size(), 1u + 128u + 1u);
+        EXPECT_EQ(calls[0].Msg, NoteOnMsg(0, 60));
+        for (std::size_t i = 1; i <= 128; ++i)
+            EXPECT_EQ(calls[i].Result, 0u);
+        EXPECT_EQ(calls.back().What, RecordedCall::Kind::Close);
+        EXPECT_TRUE(window->Notes.empty());
+    }
+}
+
+TEST_F(Playback, APlayStartedWhileASeekLoopEndsForTheCloseDoesNotRun) {
+    AddNote(60, 0, 100);
+    clock.At(T0 + 10, [this] {
+        window->close();
+        window->PlayClick();
+    });
+    // Ends a play loop that should not have started.
+    clock.At(T0 + 500, [this] { window->StopPlayClick(); });
+    window->Forw1MouseDown();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(score().CursorPos(), 8) << "the seek moved once and ended";
+    ASSERT_EQ(out.Calls().size(), 1u);
+    EXPECT_EQ(out.Calls().back().What, RecordedCall::Kind::Close) << "no note was played";
+}
+
 // --- seeking and jumps ---
 
 TEST_F(Playback, HoldingBack1FromPixel20GoesTo12Then4Then0AndStays) {
