@@ -3,6 +3,7 @@
 // writes its text to /tmp), so start-up, reading and writing count on both sides. The counter
 // "vs_midicsv" of Disasm/kadrel is its time divided by the peer's.
 
+#include "PeerCommands.h"
 #include "SongGenerator.h"
 #include "disasm/Disassembler.h"
 #include "disasm/ListingWriter.h"
@@ -20,9 +21,10 @@
 #include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
+
+using kadrel::bench::MegaBytes;
+using kadrel::bench::RunTimed;
 
 namespace fs = std::filesystem;
 
@@ -53,29 +55,6 @@ public:
 const Workload& TheWorkload() {
     static const Workload workload;
     return workload;
-}
-
-// Runs a program to its end; its wall time in seconds, or a negative value when it could not
-// be started or did not exit with 0.
-double RunTimed(const std::vector<std::string>& command) {
-    std::vector<char*> argv;
-    for (const std::string& arg : command)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double MegaBytes(const std::string& path) {
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? 0.0 : static_cast<double>(size) / 1e6;
 }
 
 double g_peerSeconds = 0; // mean time of midicsv, for the ratio

@@ -5,6 +5,7 @@
 // Qt-free import from the file (reading, parsing, building the notes and rows), the parse alone,
 // and the editor's whole command, the rows and the first track's score included.
 
+#include "PeerCommands.h"
 #include "SongGenerator.h"
 #include "editor/MainWindow.h"
 #include "editor/UserDialogs.h"
@@ -23,8 +24,6 @@
 #include <string>
 #include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace kadrel::bench {
 namespace {
@@ -72,28 +71,6 @@ private:
 const ImportFiles& Files() {
     static const ImportFiles files;
     return files;
-}
-
-double MegaBytes(const std::string& path) {
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    return error ? 0.0 : static_cast<double>(size) / 1e6;
-}
-
-// Runs a command to its end; its wall time in seconds, negative when it failed.
-double RunTimed(const std::vector<std::string>& command) {
-    std::vector<char*> argv;
-    for (const std::string& arg : command)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void ImportMidicsvPeer(benchmark::State& state) {

@@ -62,23 +62,6 @@ std::string_view MetaName(std::uint8_t type) {
     }
 }
 
-std::string_view KeyText(std::uint8_t sharps) {
-    switch (static_cast<std::int8_t>(sharps)) {
-    case -7:
-        return "7 flats";
-    case 0:
-        return "Key of C";
-    case 7:
-        return "7 sharps";
-    default:
-        return "unknown";
-    }
-}
-
-std::string_view ModeText(std::uint8_t mode) {
-    return mode == 0 ? "Major" : mode == 1 ? "Minor" : "unknown";
-}
-
 std::uint32_t BigEndian32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }

@@ -67,30 +67,6 @@ const RecurringLines& Recurring() {
     return lines;
 }
 
-std::string_view KeyText(std::uint8_t sharps) {
-    switch (static_cast<std::int8_t>(sharps)) {
-    case -7:
-        return "7 flats";
-    case 0:
-        return "Key of C";
-    case 7:
-        return "7 sharps";
-    default:
-        return "unknown";
-    }
-}
-
-std::string_view ModeText(std::uint8_t mode) {
-    switch (mode) {
-    case 0:
-        return "Major";
-    case 1:
-        return "Minor";
-    default:
-        return "unknown";
-    }
-}
-
 class Walk {
 public:
     Walk(std::span<const std::uint8_t> source, ListingWriter& out)

@@ -21,6 +21,23 @@ std::string FormatLine(std::span<const std::uint8_t> bytes, std::string_view tex
     return group;
 }
 
+std::string_view KeyText(std::uint8_t sharps) {
+    switch (static_cast<std::int8_t>(sharps)) {
+    case -7:
+        return "7 flats";
+    case 0:
+        return "Key of C";
+    case 7:
+        return "7 sharps";
+    default:
+        return "unknown";
+    }
+}
+
+std::string_view ModeText(std::uint8_t mode) {
+    return mode == 0 ? "Major" : mode == 1 ? "Minor" : "unknown";
+}
+
 ListingWriter::ListingWriter(ListingSink& sink, std::size_t blockSize)
     : sink_(sink), buffer_(new char[blockSize + Slack]), cur_(buffer_.get()),
       flushAt_(buffer_.get() + blockSize) {}

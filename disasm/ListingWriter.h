@@ -66,6 +66,11 @@ public:
 // Thrown by ListingWriter when its sink refuses a block.
 struct ListingWriteFailed {};
 
+// The explanations of a key signature's two bytes: the signed number of sharps ("7 flats",
+// "Key of C", "7 sharps", else "unknown") and the mode ("Major", "Minor", else "unknown").
+std::string_view KeyText(std::uint8_t sharps);
+std::string_view ModeText(std::uint8_t mode);
+
 // Width of the hex-group column: shorter groups are padded with blanks to it, longer ones are not.
 inline constexpr int HexGroupWidth = 18;
 
