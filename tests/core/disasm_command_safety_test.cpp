@@ -111,8 +111,9 @@ TEST(DisasmCommandSafety, AListingThatCannotBeWrittenWholeFails) {
         });
         EXPECT_EQ(child.status, c.status) << c.what;
         EXPECT_EQ(child.report, c.err) << c.what;
-        if (c.status == DisasmOk)
+        if (c.status == DisasmOk) {
             EXPECT_EQ(ReadFile(listing), Bytes(whole.begin(), whole.end()));
+        }
     }
 }
 

@@ -226,16 +226,18 @@ TEST(FileReplace, EachKindOfTargetAsAnOrdinaryUser) {
 
         const struct stat after = StatOf(holder);
         EXPECT_EQ(NamesIn(folder), c.names) << "no temporary file is left";
-        if (linkBefore.st_mode != 0)
+        if (linkBefore.st_mode != 0) {
             EXPECT_EQ(StatOf(path).st_mode & S_IFMT, linkBefore.st_mode & S_IFMT)
                 << "the target keeps its kind";
+        }
         switch (c.result) {
         case Refused:
             EXPECT_EQ(error, "Impossible de créer le fichier " + path);
             EXPECT_EQ(after.st_ino, before.st_ino);
             EXPECT_EQ(after.st_mode, before.st_mode);
-            if (S_ISREG(after.st_mode))
+            if (S_ISREG(after.st_mode)) {
                 EXPECT_EQ(ReadFile(holder), OldBytes);
+            }
             break;
         case InPlace:
         case Replaced:
