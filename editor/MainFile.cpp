@@ -3,6 +3,7 @@
 #include "editor/MainWindow.h"
 #include "editor/UserDialogs.h"
 #include "midi/Midi.h"
+#include "song/Instruments.h"
 #include "song/SongConversion.h"
 #include "util/Error.h"
 #include "util/TextUtils.h"
@@ -86,17 +87,19 @@ void TMain::OuvrirClick() {
         return;
     }
 
-    TrackRows rows;
+    Song song;
     {
         BusyCursor busy;
         // A refused program change ends the import where it stands; the rows and notes made so
         // far stay, so the rows are shown whatever happens.
         auto showRows = [&] {
-            for (const auto& row : rows)
+            for (const auto& row : RowTexts(song.Tracks))
                 AppendRow(row);
+            for (auto& note : song.Notes)
+                Notes.push_back(std::move(note));
         };
         try {
-            ImportSong(midi, rows, Notes, [this](std::uint8_t channel, std::uint8_t program) {
+            ImportSong(midi, song, [this](std::uint8_t channel, std::uint8_t program) {
                 SendChangePatch(channel, program);
             });
         } catch (...) {
@@ -116,12 +119,21 @@ void TMain::EnregistrerClick() {
         SaveAsClick();
         return;
     }
-    TrackRows rows;
-    for (int i = 0; i < RowCount(); ++i)
-        rows.push_back(Row(i));
+    Song song;
+    for (int i = 0; i < RowCount(); ++i) {
+        const TrackRowTexts row = Row(i);
+        song.Tracks.push_back({row.Name, DecimalValue(row.Channel),
+                               static_cast<std::uint8_t>(ProgramOfInstrument(row.Instrument))});
+    }
+    song.Notes = std::move(Notes);
     {
         BusyCursor busy;
-        ExportSong(Notes, rows).SaveToFile(FileName);
+        struct GiveBack {
+            Song& song;
+            NoteList& notes;
+            ~GiveBack() { notes = std::move(song.Notes); }
+        } giveBack{song, Notes};
+        ExportSong(song).SaveToFile(FileName);
     }
     Modified = false;
 }

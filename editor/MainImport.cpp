@@ -78,7 +78,7 @@ void TMain::ImportFile(const QString& path) {
     {
         BusyCursor busy;
         ClearSong();
-        for (const TrackRowTexts& row : ImportedRowTexts(song->Tracks))
+        for (const TrackRowTexts& row : RowTexts(song->Tracks))
             AppendRow(row);
         Notes = std::move(song->Notes);
         if (RowCount() > 0)
@@ -94,7 +94,7 @@ void TMain::ImportFile(const QString& path) {
     Modified = true;
     TrackList->setFocus();
 
-    for (const ImportedTrack& track : song->Tracks)
+    for (const SongTrack& track : song->Tracks)
         SendChangePatch(track.Channel, track.Program);
 
     if (song->Dropped.Any())

@@ -1,4 +1,5 @@
 #include "editor/MainWindow.h"
+#include "song/PlaybackSchedule.h"
 
 #include <QCoreApplication>
 #include <QToolButton>
@@ -12,8 +13,7 @@ namespace kadrel {
 
 namespace {
 
-// Every position of the song lasts this long, whatever the file's tempo.
-constexpr std::uint32_t StepMs = 30;
+constexpr std::uint32_t StepMs = PlaybackStepMs;
 
 // Message 1024 carries the seek step, in pixels per step.
 class SeekEvent final : public QEvent {
@@ -116,27 +116,17 @@ void TMain::PlayLoop() {
     StopRequest = false;
     PauseRequest = false;
 
-    std::vector<const TMidiNote*> offs;
-    std::vector<const TMidiNote*> ons;
+    PlaybackStep step;
     while (!StopRequest && !PauseRequest) {
-        // The song is read afresh at every step: notes edited meanwhile play from now on. One
-        // pass finds both kinds, then all note-offs go out before all note-ons.
-        const std::int64_t position = std::int64_t{PlayPos} - 1;
-        offs.clear();
-        ons.clear();
-        for (const auto& note : Notes) {
-            if (std::int64_t{note->Pos} + note->Len == position)
-                offs.push_back(note.get());
-            if (note->Pos == position)
-                ons.push_back(note.get());
-        }
-        for (const TMidiNote* note : offs) {
+        // The song is read afresh at every step: notes edited meanwhile play from now on.
+        CollectPlaybackStep(Notes, std::int64_t{PlayPos} - 1, step);
+        for (const TMidiNote* note : step.Offs) {
             SendNoteOff(note->Channel, note->NoteNum);
             std::erase_if(sounding_, [note](const SoundingNote& s) {
                 return s.Channel == note->Channel && s.NoteNum == note->NoteNum;
             });
         }
-        for (const TMidiNote* note : ons) {
+        for (const TMidiNote* note : step.Ons) {
             SendNoteOn(note->Channel, note->NoteNum);
             sounding_.push_back({note, note->Channel, note->NoteNum});
         }
