@@ -49,14 +49,15 @@ void BM_EditorOpenMillionNotes(benchmark::State& state) {
     BenchDialogs dialogs;
     dialogs.FileToOpen = QString::fromStdString(SongFile());
     RecordingMidiOut out;
-    TMain window(dialogs, out);
+    RealPlaybackClock clock;
+    TMain window(dialogs, out, clock);
     for (auto _ : state) {
-        window.Modified = false;
+        window.Document().MarkSaved();
         window.OuvrirClick();
-        benchmark::DoNotOptimize(window.Notes.size());
+        benchmark::DoNotOptimize(window.SongView().Notes.size());
     }
-    state.counters["notes"] = static_cast<double>(window.Notes.size());
-    window.Modified = false;
+    state.counters["notes"] = static_cast<double>(window.SongView().Notes.size());
+    window.Document().MarkSaved();
 }
 BENCHMARK(BM_EditorOpenMillionNotes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
@@ -64,16 +65,16 @@ void BM_EditorSaveMillionNotes(benchmark::State& state) {
     BenchDialogs dialogs;
     dialogs.FileToOpen = QString::fromStdString(SongFile());
     RecordingMidiOut out;
-    TMain window(dialogs, out);
+    RealPlaybackClock clock;
+    TMain window(dialogs, out, clock);
     window.OuvrirClick();
     const std::string saved =
         (std::filesystem::temp_directory_path() / "kadrel-bench-editor-saved.mid").string();
-    window.FileName = saved;
+    window.Document().SetFileName(saved);
     for (auto _ : state)
         window.EnregistrerClick();
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(saved));
     std::filesystem::remove(saved);
-    window.Modified = false;
 }
 BENCHMARK(BM_EditorSaveMillionNotes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
@@ -82,20 +83,23 @@ BENCHMARK(BM_EditorSaveMillionNotes)->Unit(benchmark::kMillisecond)->UseRealTime
 void BM_EditorSaveSongEndingNearTick2Pow31(benchmark::State& state) {
     BenchDialogs dialogs;
     RecordingMidiOut out;
-    TMain window(dialogs, out);
-    window.FileName = (std::filesystem::temp_directory_path() / "kadrel-bench-far.mid").string();
+    RealPlaybackClock clock;
+    TMain window(dialogs, out, clock);
+    window.Document().SetFileName(
+        (std::filesystem::temp_directory_path() / "kadrel-bench-far.mid").string());
     TTrackInfo trackInfo(&window);
     window.SetTrackInfo(&trackInfo);
     dialogs.AcceptTrackInfo = true;
     window.AddTrackClick();
-    window.Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
-    window.Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{62, 0x7FFFFF00, 0xF0, 0, 0}));
+    std::vector<std::unique_ptr<TMidiNote>> notes;
+    notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
+    notes.push_back(std::make_unique<TMidiNote>(TMidiNote{62, 0x7FFFFF00, 0xF0, 0, 0}));
+    window.Document().AppendNotes(std::move(notes), NoteEdit::Paste);
     dialogs.FileToOpen.clear();
     for (auto _ : state)
         window.EnregistrerClick();
-    state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(window.FileName));
-    std::filesystem::remove(window.FileName);
-    window.Modified = false;
+    state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(window.FileName()));
+    std::filesystem::remove(window.FileName());
 }
 BENCHMARK(BM_EditorSaveSongEndingNearTick2Pow31)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -157,11 +161,15 @@ void BM_PlaybackTenSecondsDense(benchmark::State& state) {
     window.show();
     // Position q sounds note 40 + q mod 64 on every channel, so that a message tells its step.
     constexpr int Cycle = 64;
-    for (int track = 0; track < 16; ++track)
+    Song song;
+    for (int track = 0; track < 16; ++track) {
+        song.Tracks.push_back({"", track, 0});
         for (int pos = 0; pos < 400; ++pos)
-            window.Notes.push_back(std::make_unique<TMidiNote>(
+            song.Notes.push_back(std::make_unique<TMidiNote>(
                 TMidiNote{static_cast<std::uint8_t>(40 + pos % Cycle), pos, 1,
                           static_cast<std::uint8_t>(track), static_cast<std::uint16_t>(track)}));
+    }
+    window.Document().Replace(std::move(song), true);
     window.TrackListClick();
 
     std::vector<double> lateMs;

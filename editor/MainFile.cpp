@@ -3,14 +3,12 @@
 #include "editor/MainWindow.h"
 #include "editor/UserDialogs.h"
 #include "midi/Midi.h"
-#include "song/Instruments.h"
 #include "song/SongConversion.h"
 #include "util/Error.h"
 #include "util/TextUtils.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QSignalBlocker>
 #include <QTreeWidget>
 
 namespace kadrel {
@@ -24,47 +22,44 @@ QString StartFolder() {
 } // namespace
 
 QString TMain::FileNameText() const {
-    return QString::fromStdString(FileName);
+    return QString::fromStdString(FileName());
 }
 
-bool TMain::OfferToSave() {
-    if (!Modified)
+bool TMain::MaybeSave() {
+    if (!IsModified())
         return true;
     const auto answer = Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
                             QStringLiteral("Voulez-vous enregistrer les modifications?"),
                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
-    if (answer == QMessageBox::Yes)
-        EnregistrerClick();
+    if (answer == QMessageBox::Yes) {
+        // The song is dropped only once it is in a file: a save that did not happen keeps it.
+        try {
+            EnregistrerClick();
+        } catch (const std::exception& e) {
+            ShowError(QString::fromStdString(e.what()));
+            return false;
+        }
+        return !IsModified();
+    }
     return true;
 }
 
-void TMain::ClearSong() {
-    Partition->ClearNotes();
-    DraggedNote = nullptr;
-    RemoveNotes([](const TMidiNote&) { return true; });
-    const QSignalBlocker quiet(TrackList);
-    TrackList->clear();
-}
-
 void TMain::NouveauClick() {
-    if (!OfferToSave())
+    if (!MaybeSave())
         return;
-    Modified = false;
-    FileName.clear();
-    ClearSong();
+    document_->Replace(Song(), true);
 }
 
 void TMain::OuvrirClick() {
-    if (!OfferToSave())
+    if (!MaybeSave())
         return;
     const QString chosen = dialogs_.OpenFileName(this, StartFolder());
     if (chosen.isEmpty())
         return;
-    Modified = false;
-    NouveauClick();
-    FileName = chosen.toStdString();
+    document_->Replace(Song(), true);
+    document_->SetFileName(chosen.toStdString());
     // Another song starts at its beginning, wherever the last one was shown.
     Partition->SetFirstMesure(0);
     MoveCursor(0);
@@ -74,7 +69,7 @@ void TMain::OuvrirClick() {
     {
         BusyCursor busy;
         try {
-            midi.LoadFromFile(FileName);
+            midi.LoadFromFile(FileName());
         } catch (const std::exception&) {
             loaded = false;
         }
@@ -82,31 +77,26 @@ void TMain::OuvrirClick() {
     if (!loaded) {
         // The song is not that file: a later Enregistrer must ask for a name rather than
         // replace the file with the empty song.
-        FileName.clear();
+        document_->SetFileName("");
         OfferImportAfterRefusedOpen(chosen);
         return;
     }
 
     Song song;
+    song.FileName = FileName();
     {
         BusyCursor busy;
-        // A refused program change ends the import where it stands; the rows and notes made so
-        // far stay, so the rows are shown whatever happens.
-        auto showRows = [&] {
-            for (const auto& row : RowTexts(song.Tracks))
-                AppendRow(row);
-            for (auto& note : song.Notes)
-                Notes.push_back(std::move(note));
-        };
+        // A refused program change ends the import where it stands; the tracks and notes made
+        // so far stay, so they are shown whatever happens.
         try {
             ImportSong(midi, song, [this](std::uint8_t channel, std::uint8_t program) {
                 SendChangePatch(channel, program);
             });
         } catch (...) {
-            showRows();
+            document_->Replace(std::move(song), true);
             throw;
         }
-        showRows();
+        document_->Replace(std::move(song), true);
         if (RowCount() > 0)
             SelectRow(0);
         TrackListClick();
@@ -115,27 +105,15 @@ void TMain::OuvrirClick() {
 }
 
 void TMain::EnregistrerClick() {
-    if (FileName.empty()) {
+    if (FileName().empty()) {
         SaveAsClick();
         return;
     }
-    Song song;
-    for (int i = 0; i < RowCount(); ++i) {
-        const TrackRowTexts row = Row(i);
-        song.Tracks.push_back({row.Name, DecimalValue(row.Channel),
-                               static_cast<std::uint8_t>(ProgramOfInstrument(row.Instrument))});
-    }
-    song.Notes = std::move(Notes);
     {
         BusyCursor busy;
-        struct GiveBack {
-            Song& song;
-            NoteList& notes;
-            ~GiveBack() { notes = std::move(song.Notes); }
-        } giveBack{song, Notes};
-        ExportSong(song).SaveToFile(FileName);
+        ExportSong(SongView()).SaveToFile(FileName());
     }
-    Modified = false;
+    document_->MarkSaved();
 }
 
 void TMain::SaveAsClick() {
@@ -148,7 +126,7 @@ void TMain::SaveAsClick() {
             QStringLiteral("Le fichier %1 existe déjà. Voulez-vous le remplacer?").arg(chosen),
             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    FileName = chosen.toStdString();
+    document_->SetFileName(chosen.toStdString());
     EnregistrerClick();
 }
 

@@ -183,12 +183,37 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    void TearDown() override {
-        window->Modified = false;
-        window.reset();
-    }
+    void TearDown() override { window.reset(); }
 
     TPartition& score() { return *window->Partition; }
+
+    const NoteList& Notes() const { return window->SongView().Notes; }
+
+    // Appends notes to the song as one step, as a paste does; the score shows those of the
+    // selected track at its end.
+    void AddNotes(const std::vector<TMidiNote>& notes) {
+        std::vector<std::unique_ptr<TMidiNote>> added;
+        for (const TMidiNote& note : notes)
+            added.push_back(std::make_unique<TMidiNote>(note));
+        window->Document().AppendNotes(std::move(added), NoteEdit::Paste);
+    }
+
+    // Takes every note out of the song as one step.
+    void RemoveAllNotes() {
+        std::vector<std::uint32_t> all(Notes().size());
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = static_cast<std::uint32_t>(i);
+        window->Document().RemoveNotes(std::move(all), NoteEdit::Remove);
+    }
+
+    // Changes a track as one step, also in ways that the track dialog does not allow (a
+    // channel of 16 or more, a channel that another track has), as files can bring them.
+    void SetTrack(int index, const SongTrack& track) {
+        window->Document().ChangeTrack(static_cast<std::size_t>(index), track);
+    }
+
+    // The song as it is counts as saved.
+    void MarkSaved() { window->Document().MarkSaved(); }
 
     // Adds a track through the dialog.
     void AddTrack(int channel, int program = 0, const QString& name = QString()) {

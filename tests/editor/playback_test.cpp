@@ -18,14 +18,16 @@ protected:
     void SetUp() override {
         EditorTest::SetUp();
         AddTrack(0);
-        window->Modified = false;
+        MarkSaved();
         out.Clear();
     }
 
     void AddNote(int num, int pos, int len, int channel = 0, int track = 0) {
-        window->Notes.push_back(std::make_unique<TMidiNote>(
-            TMidiNote{static_cast<std::uint8_t>(num), pos, len, static_cast<std::uint8_t>(channel),
-                      static_cast<std::uint16_t>(track)}));
+        AddNotes(
+            {TMidiNote{static_cast<std::uint8_t>(num), pos, len, static_cast<std::uint8_t>(channel),
+                       static_cast<std::uint16_t>(track)}});
+        // as if read from a file: closing asks nothing
+        MarkSaved();
     }
 
     // Presses Play and runs the loop in virtual time until a scheduled Stop or Pause ends it.
@@ -182,7 +184,7 @@ TEST_F(Playback, ButtonStatesFollowTheTransport) {
 }
 
 TEST_F(Playback, ARowOnChannel16FailsTheAllNotesOffAtThatRow) {
-    window->TrackList->topLevelItem(0)->setText(2, "16");
+    SetTrack(0, {"", 16, 0});
     AddTrack(4);
     out.Clear();
     PlayUntilStopAt(T0 + 40);
@@ -250,7 +252,7 @@ TEST_F(Playback, ClosingWhilePlayingEndsTheLoopBeforeThePortIsClosed) {
     for (std::size_t i = calls.size() - 129; i < calls.size() - 1; ++i)
         offsets += calls[i].What == RecordedCall::Kind::ShortMsg && calls[i].Result == 0 ? 1 : 0;
     EXPECT_EQ(offsets, 128) << "the final note-offs went through the open port";
-    EXPECT_TRUE(window->Notes.empty());
+    EXPECT_TRUE(Notes().empty());
 }
 
 // --- notes that sound while the song changes ---
@@ -267,7 +269,8 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
     struct Case {
         const char* name;
         std::function<void(TMain&, TPartitionNote*)> act;
-        bool stopsAtOnce; // otherwise it sounds on until the loop ends
+        bool stopsAtOnce;         // otherwise it sounds on until the loop ends
+        bool lengthening = false; // the note is added by a press that is still held
     };
     const Case cases[] = {
         {"right click in note mode",
@@ -298,18 +301,9 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
              MoveHeld(w, 16, 60);
          },
          true},
-        {"lengthened",
-         [](TMain& w, TPartitionNote*) {
-             w.Stretching = true;
-             MoveHeld(w, 200, 60);
-         },
-         false},
-        {"shortened to end behind the loop",
-         [](TMain& w, TPartitionNote*) {
-             w.Stretching = true;
-             MoveHeld(w, 0, 60);
-         },
-         true},
+        {"lengthened", [](TMain& w, TPartitionNote*) { MoveHeld(w, 200, 60); }, false, true},
+        {"shortened to end behind the loop", [](TMain& w, TPartitionNote*) { MoveHeld(w, 0, 60); },
+         true, true},
         {"its track deleted", [](TMain& w, TPartitionNote*) { w.DelTrackClick(); }, true},
         {"Nouveau", [](TMain& w, TPartitionNote*) { w.NouveauClick(); }, true},
         {"Ouvrir", [](TMain& w, TPartitionNote*) { w.OuvrirClick(); }, true},
@@ -319,10 +313,21 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
         window.reset();
         Create();
         AddTrack(0);
-        // Channel 5 has no row, so the final all-notes-off does not reach the note.
-        AddNote(60, 0, 100, 5);
-        window->TrackListClick();
-        window->Modified = false;
+        if (c.lengthening) {
+            // A row on channel 16 ends the final all-notes-off at once, so that it does not
+            // reach the note, which the press adds at 0 on the second row's channel 5.
+            SetTrack(0, {"", 16, 0});
+            AddTrack(5);
+            window->PartitionExtMouseDown(window->Partition, Qt::LeftButton, {{}, Qt::LeftButton},
+                                          0, 0, 0, 0, 60, nullptr);
+            window->TimerNoteOFFTimer(); // the preview ends before playback starts
+            ASSERT_TRUE(window->Stretching());
+        } else {
+            // Channel 5 has no row, so the final all-notes-off does not reach the note.
+            AddNote(60, 0, 100, 5);
+            window->TrackListClick();
+        }
+        MarkSaved();
         dialogs.Answers = {QMessageBox::Yes}; // to the deletion's question
         dialogs.OpenNames = {QStringLiteral("/nonexistent/song.mid")};
         out.Clear();
@@ -420,7 +425,7 @@ TEST_F(Playback, StopOrPauseTakesBackAPlayNotYetStarted) {
         EXPECT_FALSE(window->PlayLoopRunning());
         EXPECT_TRUE(window->Play->isEnabled());
         EXPECT_EQ(clock.NowMs(), start + 90) << "no loop ran after the first one";
-        window->Notes.clear();
+        RemoveAllNotes();
     }
 }
 
@@ -475,7 +480,7 @@ TEST_F(Playback, EveryCloseRequestWaitsForTheLoopsAndNoLoopStartsAfterIt) {
         Create();
         AddTrack(0);
         AddNote(60, 0, 100);
-        window->Modified = false;
+        MarkSaved();
         out.Clear();
         clock.At(clock.NowMs() + 100, c.atClose);
         // Ends a seek that should not have started.
@@ -493,7 +498,7 @@ TEST_F(Playback, EveryCloseRequestWaitsForTheLoopsAndNoLoopStartsAfterIt) {
         for (std::size_t i = 1; i <= 128; ++i)
             EXPECT_EQ(calls[i].Result, 0u);
         EXPECT_EQ(calls.back().What, RecordedCall::Kind::Close);
-        EXPECT_TRUE(window->Notes.empty());
+        EXPECT_TRUE(Notes().empty());
     }
 }
 
