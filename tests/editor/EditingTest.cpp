@@ -2,6 +2,8 @@
 
 #include <QToolButton>
 
+#include <array>
+
 #include <gmock/gmock.h>
 
 namespace kadrel::test {
@@ -138,34 +140,58 @@ TEST_F(Editing, DraggingAfterAddingSetsTheLengthByKey) {
     }
 }
 
-TEST_F(Editing, AMoveWithoutTheButtonDoesNotLengthen) {
-    Press(XOf(0), YOf(60));
-    Move(XOf(30), YOf(60), Qt::NoButton);
-    Release(XOf(30), YOf(60));
-    EXPECT_EQ(Notes()[0]->Len, 12);
-}
-
-TEST_F(Editing, APressOnANoteAddsASecondNoteAtTheCellStart) {
-    Put(60, 5, 20);
-    Click(XOf(10), YOf(60));
-    EXPECT_THAT(Shown(), ElementsAre("60@5+20", "60@0+12"));
-}
-
-TEST_F(Editing, APressOutsideTheRowsAddsNote0) {
-    Click(1, 0); // (0, 0) would mean the middle of the control to the test library
-    ASSERT_EQ(Notes().size(), 1u);
-    EXPECT_EQ(Notes()[0]->NoteNum, 0);
-}
-
-TEST_F(Editing, TheRightButtonRemovesTheNoteUnderThePointer) {
-    Put(60, 0, 16);
-    Put(62, 0, 16);
-    Click(XOf(4), YOf(60), Qt::RightButton);
-    EXPECT_THAT(Shown(), ElementsAre("62@0+16"));
-    ASSERT_EQ(Notes().size(), 1u);
-    EXPECT_EQ(Notes()[0]->NoteNum, 62);
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_TRUE(window->IsModified());
+// Presses in note mode: what the song and the score hold afterwards (the same notes in the same
+// order), and what was sent.
+TEST_F(Editing, PressesInNoteMode) {
+    struct Case {
+        const char* name;
+        std::vector<std::array<int, 3>> notes; // number, position, length
+        std::function<void()> gesture;
+        std::vector<std::string> shown;
+        std::vector<std::uint32_t> sent;
+    };
+    const Case cases[] = {
+        {"a move without the button does not lengthen",
+         {},
+         [this] {
+             Press(XOf(0), YOf(60));
+             Move(XOf(30), YOf(60), Qt::NoButton);
+             Release(XOf(30), YOf(60));
+         },
+         {"60@0+12"},
+         {NoteOnMsg(3, 60)}},
+        {"a press on a note adds a second note at the cell start",
+         {{60, 5, 20}},
+         [this] { Click(XOf(10), YOf(60)); },
+         {"60@5+20", "60@0+12"},
+         {NoteOnMsg(3, 60)}},
+        // (0, 0) would mean the middle of the control to the test library
+        {"a press outside the rows adds note 0",
+         {},
+         [this] { Click(1, 0); },
+         {"0@0+12"},
+         {NoteOnMsg(3, 0)}},
+        {"the right button removes the note under the pointer",
+         {{60, 0, 16}, {62, 0, 16}},
+         [this] { Click(XOf(4), YOf(60), Qt::RightButton); },
+         {"62@0+16"},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveAllNotes();
+        for (const auto& [num, pos, len] : c.notes)
+            Put(num, pos, len);
+        MarkSaved();
+        out.Clear();
+        c.gesture();
+        EXPECT_EQ(Shown(), c.shown);
+        EXPECT_EQ(Notes().size(), c.shown.size());
+        EXPECT_EQ(Sent(), c.sent);
+        EXPECT_TRUE(window->IsModified());
+        if (window->TimerNoteOFF->isActive())
+            window->TimerNoteOFFTimer();
+    }
 }
 
 TEST_F(Editing, SharpModeRaisesWithTheLeftButtonAndLowersWithTheRight) {

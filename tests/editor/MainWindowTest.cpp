@@ -217,10 +217,32 @@ TEST_F(MainWindow, KeypadPlusAndMinusWorkFromTheTrackListButNotTheMainKeyboard) 
     EXPECT_EQ(score().LargePosLen(), 8);
 }
 
-class DeleteKey : public EditorTest {
-protected:
-    void SetUp() override {
-        EditorTest::SetUp();
+// Delete removes the selected notes of the shown track, in selection mode only.
+TEST_F(MainWindow, DeleteKeyByMode) {
+    struct Case {
+        const char* name;
+        QToolButton* TMain::*mode;
+        std::vector<int> selected;       // shown notes, by place in the score
+        std::vector<std::int32_t> left;  // positions of the song's notes afterwards
+        std::vector<std::int32_t> shown; // and of the score's
+        bool modified;
+    };
+    const Case cases[] = {
+        // the other track's note (at 16) stays
+        {"selection mode", &TMain::ModeSelect, {0, 2}, {16, 32}, {32}, true},
+        {"selection mode, nothing selected: removes nothing but sets Modified",
+         &TMain::ModeSelect,
+         {},
+         {0, 16, 32, 48},
+         {0, 32, 48},
+         true},
+        {"note mode", &TMain::ModeNote, {0}, {0, 16, 32, 48}, {0, 32, 48}, false},
+        {"sharp mode", &TMain::ModeDieze, {0}, {0, 16, 32, 48}, {0, 32, 48}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        Create();
         AddTrack(0);
         AddTrack(1);
         std::int32_t pos = 0;
@@ -230,38 +252,25 @@ protected:
         }
         SelectRow(0);
         MarkSaved();
+        ASSERT_EQ(score().NoteList().size(), 3u);
+        (window.get()->*c.mode)->setChecked(true);
+        for (int k : c.selected)
+            score().NoteList()[k]->Selected = true;
+        QTest::keyClick(window->TrackList, Qt::Key_Delete);
+        std::vector<std::int32_t> left;
+        for (const auto& note : Notes())
+            left.push_back(note->Pos);
+        EXPECT_EQ(left, c.left);
+        std::vector<std::int32_t> shown;
+        for (const auto& note : score().NoteList()) {
+            shown.push_back(note->Pos);
+            EXPECT_NE(std::find_if(Notes().begin(), Notes().end(),
+                                   [&](const auto& n) { return n.get() == note->Data; }),
+                      Notes().end());
+        }
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(window->IsModified(), c.modified);
     }
-};
-
-TEST_F(DeleteKey, RemovesTheSelectedNotesOfTheShownTrackInSelectionMode) {
-    ASSERT_EQ(score().NoteList().size(), 3u);
-    score().NoteList()[0]->Selected = true;
-    score().NoteList()[2]->Selected = true;
-    window->ModeSelect->click();
-    QTest::keyClick(window->TrackList, Qt::Key_Delete);
-    ASSERT_EQ(Notes().size(), 2u);
-    EXPECT_EQ(Notes()[0]->Pos, 16) << "the other track's note stays";
-    EXPECT_EQ(Notes()[1]->Pos, 32);
-    ASSERT_EQ(score().NoteList().size(), 1u);
-    EXPECT_EQ(score().NoteList()[0]->Data, Notes()[1].get());
-    EXPECT_TRUE(window->IsModified());
-}
-
-TEST_F(DeleteKey, DoesNothingInTheOtherModes) {
-    score().NoteList()[0]->Selected = true;
-    for (QToolButton* mode : {window->ModeNote, window->ModeDieze}) {
-        mode->setChecked(true);
-        window->FormKeyDown(46);
-        EXPECT_EQ(Notes().size(), 4u);
-        EXPECT_FALSE(window->IsModified());
-    }
-}
-
-TEST_F(DeleteKey, WithNothingSelectedRemovesNothingButSetsModified) {
-    window->ModeSelect->click();
-    window->FormKeyDown(46);
-    EXPECT_EQ(Notes().size(), 4u);
-    EXPECT_TRUE(window->IsModified());
 }
 
 TEST_F(MainWindow, ClosingWithoutChangesAsksNothing) {

@@ -45,18 +45,65 @@ protected:
     }
 };
 
-TEST_F(Playback, FirstStepHandlesPositionMinus1AndNotesAt0StartAfter30ms) {
-    AddNote(60, 0, 2);
-    PlayUntilStopAt(T0 + 100);
-    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 30, NoteOnMsg(0, 60)},
-                                                 RecordedMessage{T0 + 90, NoteOffMsg(0, 60)}));
-}
-
-TEST_F(Playback, ANoteAt10OfLength5StartsAt330msAndStopsAt480ms) {
-    AddNote(64, 10, 5, 2);
-    PlayUntilStopAt(T0 + 600);
-    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 330, NoteOnMsg(2, 64)},
-                                                 RecordedMessage{T0 + 480, NoteOffMsg(2, 64)}));
+// When the notes of the song go out, counted from the start of the loop.
+TEST_F(Playback, WhenNotesStartAndStop) {
+    struct Note {
+        int num, pos, len, channel;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Note> notes;
+        std::int32_t cursor;      // in pixels, where Play starts
+        std::vector<Note> during; // added at 100 ms
+        std::uint32_t stopAt;
+        std::vector<RecordedMessage> sent; // before the final all-notes-off, times from the start
+    };
+    const Case cases[] = {
+        {"the first step handles position -1: notes at 0 start after 30 ms",
+         {{60, 0, 2, 0}},
+         0,
+         {},
+         100,
+         {{30, NoteOnMsg(0, 60)}, {90, NoteOffMsg(0, 60)}}},
+        {"a note at 10 of length 5 starts at 330 ms and stops at 480 ms",
+         {{64, 10, 5, 2}},
+         0,
+         {},
+         600,
+         {{330, NoteOnMsg(2, 64)}, {480, NoteOffMsg(2, 64)}}},
+        {"Play starts at the cursor",
+         {{60, 3, 1, 0}, {61, 8, 1, 0}},
+         16,
+         {},
+         50,
+         {{30, NoteOnMsg(0, 61)}}},
+        {"notes added during playback play from the next step",
+         {},
+         0,
+         {{70, 5, 1, 0}},
+         250,
+         {{180, NoteOnMsg(0, 70)}, {210, NoteOffMsg(0, 70)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        Create();
+        AddTrack(0);
+        for (const Note& n : c.notes)
+            AddNote(n.num, n.pos, n.len, n.channel);
+        score().SetCursorPos(c.cursor);
+        out.Clear();
+        const std::uint32_t start = clock.NowMs();
+        clock.At(start + 100, [&] {
+            for (const Note& n : c.during)
+                AddNote(n.num, n.pos, n.len, n.channel);
+        });
+        PlayUntilStopAt(start + c.stopAt);
+        std::vector<RecordedMessage> sent = BeforeAllNotesOff();
+        for (RecordedMessage& m : sent)
+            m.TimeMs -= start;
+        EXPECT_EQ(sent, c.sent);
+    }
 }
 
 TEST_F(Playback, WithinAStepOffsGoBeforeOnsInListOrder) {
@@ -80,14 +127,6 @@ TEST_F(Playback, TheCursorFollowsTwoPositionsAheadOfTheNotesSent) {
     // After the step that handles position q, the cursor is at position q + 2 (pixel 2q + 4).
     EXPECT_THAT(cursors, ElementsAre(2, 4, 6, 8));
     EXPECT_EQ(score().CursorPos(), 0) << "Stop puts the cursor back at 0";
-}
-
-TEST_F(Playback, PlayStartsAtTheCursor) {
-    AddNote(60, 3, 1);
-    AddNote(61, 8, 1);
-    score().SetCursorPos(16); // position 8
-    PlayUntilStopAt(T0 + 50);
-    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 30, NoteOnMsg(0, 61)}));
 }
 
 TEST_F(Playback, StopSends128NoteOffsOnEveryRowChannelAndPutsTheCursorAt0) {
@@ -222,13 +261,6 @@ TEST_F(Playback, LateStepsCatchUpWithoutWaiting) {
     // and 3, due meanwhile, follow at once; from 4 on the steps are back on the grid of
     // deadlines fixed at the start.
     EXPECT_THAT(onTimes, ElementsAre(30, 140, 140, 140, 150, 180, 210, 240));
-}
-
-TEST_F(Playback, NotesAddedDuringPlaybackPlayFromTheNextStep) {
-    clock.At(T0 + 100, [this] { AddNote(70, 5, 1); });
-    PlayUntilStopAt(T0 + 250);
-    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 180, NoteOnMsg(0, 70)},
-                                                 RecordedMessage{T0 + 210, NoteOffMsg(0, 70)}));
 }
 
 TEST_F(Playback, PlaybackGoesOnAfterTheLastNote) {

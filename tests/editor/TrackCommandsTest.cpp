@@ -189,23 +189,28 @@ TEST_F(TrackCommands, DeletingTrack1Of3FreesItsNotesAndRenumbers) {
     EXPECT_TRUE(Sent().empty());
 }
 
-TEST_F(TrackCommands, DeletingTheOnlyTrackDisablesChangeAndDelete) {
-    AddTrack(0);
-    dialogs.Answers.push_back(QMessageBox::Yes);
-    window->DelTrackClick();
-    EXPECT_EQ(window->RowCount(), 0);
-    EXPECT_TRUE(window->AddTrack->isEnabled());
-    EXPECT_FALSE(window->ModTrack->isEnabled());
-    EXPECT_FALSE(window->DelTrack->isEnabled());
-}
-
-TEST_F(TrackCommands, CancelledDeleteKeepsEverything) {
-    AddTrack(0);
-    MarkSaved();
-    dialogs.Answers.push_back(QMessageBox::Cancel);
-    window->DelTrackClick();
-    EXPECT_EQ(window->RowCount(), 1);
-    EXPECT_TRUE(window->IsModified());
+// Deleting the only track leaves no row, and Modifier and Supprimer disabled; Annuler keeps
+// everything but sets Modified.
+TEST_F(TrackCommands, DeletingTheOnlyTrackOrCancelling) {
+    const struct {
+        QMessageBox::StandardButton answer;
+        int rows;
+        bool modTrackAndDelTrack;
+    } cases[] = {{QMessageBox::Yes, 0, false}, {QMessageBox::Cancel, 1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        window.reset();
+        Create();
+        AddTrack(0);
+        MarkSaved();
+        dialogs.Answers.push_back(c.answer);
+        window->DelTrackClick();
+        EXPECT_EQ(window->RowCount(), c.rows);
+        EXPECT_TRUE(window->AddTrack->isEnabled());
+        EXPECT_EQ(window->ModTrack->isEnabled(), c.modTrackAndDelTrack);
+        EXPECT_EQ(window->DelTrack->isEnabled(), c.modTrackAndDelTrack);
+        EXPECT_TRUE(window->IsModified());
+    }
 }
 
 TEST_F(TrackCommands, ClickingARowShowsItsNotes) {
