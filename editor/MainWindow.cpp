@@ -27,21 +27,16 @@ namespace kadrel {
 
 namespace {
 
-// Virtual key codes that the keyboard handler knows.
-constexpr int KeyDelete = 46;
-constexpr int KeyKeypadPlus = 107;
-constexpr int KeyKeypadMinus = 109;
-
 // The keyboard handler's view of a key: Delete, and + and - of the numeric keypad only.
 int VirtualKey(const QKeyEvent& event) {
     const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
     switch (event.key()) {
     case Qt::Key_Delete:
-        return KeyDelete;
+        return TMain::KeyDelete;
     case Qt::Key_Plus:
-        return keypad ? KeyKeypadPlus : 0;
+        return keypad ? TMain::KeyKeypadPlus : 0;
     case Qt::Key_Minus:
-        return keypad ? KeyKeypadMinus : 0;
+        return keypad ? TMain::KeyKeypadMinus : 0;
     default:
         return 0;
     }
@@ -252,6 +247,7 @@ void TMain::BuildMenu() {
     Deasm = item("&Désassembler MIDI...", QKeySequence(Qt::Key_F5), &TMain::DeasmClick);
     Fichier->addSeparator();
     Quitter = item("&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4), &TMain::QuitterClick);
+    BuildEditionMenu();
 }
 
 void TMain::ResizeToDesignSize() {
@@ -394,6 +390,9 @@ void TMain::RunHandler(const std::function<void()>& handler) {
     } catch (const std::exception& e) {
         ShowError(QString::fromStdString(e.what()));
     }
+    // Whatever the handler did to the selection, the track or the song shows in the Édition
+    // items before the next key can reach them.
+    UpdateEditActions();
 }
 
 QMessageBox::StandardButton TMain::Ask(QMessageBox::Icon icon, const QString& caption,

@@ -66,6 +66,10 @@ public:
     static constexpr int LargestGrid = 64;
     static constexpr int StartGrid = 16;
     static constexpr std::int32_t EdgeScrollZone = 20;
+    // Virtual key codes that the keyboard handler knows.
+    static constexpr int KeyDelete = 46;
+    static constexpr int KeyKeypadPlus = 107;
+    static constexpr int KeyKeypadMinus = 109;
 
     // dialogs answers every question and shows every message; service provides device 0;
     // clock times playback and seeking. All three must outlive the window.
@@ -111,6 +115,14 @@ public:
     QAction* SaveAs = nullptr;
     QAction* Deasm = nullptr;
     QAction* Quitter = nullptr;
+    QMenu* Edition = nullptr;
+    QAction* Annuler = nullptr;  // undoes the last step; its text names it
+    QAction* Retablir = nullptr; // redoes the step undone last
+    QAction* Couper = nullptr;
+    QAction* Copier = nullptr;
+    QAction* Coller = nullptr;
+    QAction* Supprimer = nullptr; // the Delete key's removal of the selected notes
+    QAction* ToutSelectionner = nullptr;
 
     // The song with its history. Every change goes through it; the score and the track list
     // show it.
@@ -153,6 +165,14 @@ public:
     void EnregistrerClick();
     void SaveAsClick();
     void DeasmClick();
+
+    void AnnulerClick();
+    void RetablirClick();
+    void CouperClick();
+    void CopierClick();
+    void CollerClick();
+    void SupprimerClick();
+    void ToutSelectionnerClick();
 
     void PartitionExtMouseDown(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift,
                                std::int32_t X, std::int32_t Y, std::int32_t Pos,
@@ -213,6 +233,19 @@ protected:
 private:
     void BuildLayout();
     void BuildMenu();
+    void BuildEditionMenu();
+    // Enables the Édition items that have something to do.
+    void UpdateEditActions();
+    // Reads what the clipboard holds that Coller can paste.
+    void ReadClipboard();
+    // Undoes or redoes one step, and what goes with it: the track buttons follow the rows, and
+    // a track that comes back or changes sends its program.
+    void StepHistory(bool undo);
+    // The selected notes of the shown track, in the song's order.
+    std::vector<const TMidiNote*> SelectedNotes() const;
+    // Where Coller puts the notes: the cursor's position when the cursor is in view, else the
+    // first position shown.
+    std::int64_t PastePosition() const;
     void BuildPlayPanel();
     void BuildEditModePanel();
     void ApplyKeptEdges();
@@ -304,6 +337,8 @@ private:
         std::int32_t DeltaNote = 0;
     };
     Drag drag_;
+    // What Coller would paste: the notes on the clipboard, from position 0.
+    std::vector<TMidiNote> clipboardNotes_;
 
     // --- playback ---
     std::int32_t playPos_ = 0;

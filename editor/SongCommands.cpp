@@ -155,7 +155,12 @@ void MoveNotesCommand::undo() {
 
 AddTrackCommand::AddTrackCommand(SongDocument& document, SongTrack track, int selectedBefore)
     : SongCommand(document, TrackText("l'ajout du track ", document.Content().Tracks.size())),
-      track_(std::move(track)), selectedBefore_(selectedBefore) {}
+      track_(std::move(track)), index_(document.Content().Tracks.size()),
+      selectedBefore_(selectedBefore) {}
+
+int AddTrackCommand::SoundedTrack(bool undoing) const {
+    return undoing ? -1 : static_cast<int>(index_);
+}
 
 void AddTrackCommand::redo() {
     auto& tracks = Edited().Tracks;

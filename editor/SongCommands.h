@@ -19,6 +19,12 @@ public:
     // Tells the document's hook about every note that undo() (undoing) or redo() is about to take
     // out of the song or change, before anything changes. Throws what the hook throws.
     virtual void Announce(bool undoing) const = 0;
+    // The track whose instrument the step, undone (undoing) or redone, gives the song anew, so
+    // that its program is sent as the track commands send it; -1 for none.
+    virtual int SoundedTrack(bool undoing) const {
+        (void)undoing;
+        return -1;
+    }
 
 protected:
     SongCommand(SongDocument& document, const QString& text);
@@ -79,11 +85,13 @@ class AddTrackCommand final : public SongCommand {
 public:
     AddTrackCommand(SongDocument& document, SongTrack track, int selectedBefore);
     void Announce(bool) const override {}
+    int SoundedTrack(bool undoing) const override;
     void undo() override;
     void redo() override;
 
 private:
     SongTrack track_;
+    std::size_t index_;
     int selectedBefore_;
 };
 
@@ -91,6 +99,7 @@ class ChangeTrackCommand final : public SongCommand {
 public:
     ChangeTrackCommand(SongDocument& document, std::size_t index, SongTrack after);
     void Announce(bool) const override {}
+    int SoundedTrack(bool) const override { return static_cast<int>(index_); }
     void undo() override;
     void redo() override;
 
@@ -105,6 +114,9 @@ class DeleteTrackCommand final : public SongCommand {
 public:
     DeleteTrackCommand(SongDocument& document, std::size_t index);
     void Announce(bool undoing) const override;
+    int SoundedTrack(bool undoing) const override {
+        return undoing ? static_cast<int>(index_) : -1;
+    }
     void undo() override;
     void redo() override;
 

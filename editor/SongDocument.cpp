@@ -120,22 +120,26 @@ void SongDocument::DeleteTrack(std::size_t index) {
     Push(std::make_unique<DeleteTrackCommand>(*this, index));
 }
 
-void SongDocument::Undo() {
+const SongCommand* SongDocument::Undo() {
     if (beforeChange_)
         beforeChange_();
     if (!history_.canUndo())
-        return;
-    static_cast<const SongCommand*>(history_.command(history_.index() - 1))->Announce(true);
+        return nullptr;
+    const auto* step = static_cast<const SongCommand*>(history_.command(history_.index() - 1));
+    step->Announce(true);
     history_.undo();
+    return step;
 }
 
-void SongDocument::Redo() {
+const SongCommand* SongDocument::Redo() {
     if (beforeChange_)
         beforeChange_();
     if (!history_.canRedo())
-        return;
-    static_cast<const SongCommand*>(history_.command(history_.index()))->Announce(false);
+        return nullptr;
+    const auto* step = static_cast<const SongCommand*>(history_.command(history_.index()));
+    step->Announce(false);
     history_.redo();
+    return step;
 }
 
 void SongDocument::Replace(Song song, bool saved) {

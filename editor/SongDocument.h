@@ -65,8 +65,9 @@ public:
 
     bool CanUndo() const { return history_.canUndo(); }
     bool CanRedo() const { return history_.canRedo(); }
-    void Undo();
-    void Redo();
+    // Each returns the step undone or redone, or null when there was none.
+    const SongCommand* Undo();
+    const SongCommand* Redo();
 
     // --- the whole song ---
 
