@@ -13,6 +13,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <map>
+
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace kadrel::bench {
@@ -102,6 +106,137 @@ void BM_EditorSaveSongEndingNearTick2Pow31(benchmark::State& state) {
     std::filesystem::remove(window.FileName());
 }
 BENCHMARK(BM_EditorSaveSongEndingNearTick2Pow31)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// --- undo and redo ---
+
+// A one-track song of the generator, written once per size.
+const std::string& OneTrackSongFile(int notes) {
+    static std::map<int, std::string> paths;
+    auto& path = paths[notes];
+    if (path.empty()) {
+        path = (std::filesystem::temp_directory_path() /
+                ("kadrel-bench-one-track-" + std::to_string(notes) + ".mid"))
+                   .string();
+        ByteStream(MakeSongBytes(1, notes)).SaveToFile(path);
+    }
+    return path;
+}
+
+std::size_t HeapInUse() {
+    return mallinfo2().uordblks;
+}
+
+// What the heap gives to one note record of the song.
+double HeapPerNote() {
+    constexpr int Count = 100000;
+    std::vector<std::unique_ptr<TMidiNote>> notes;
+    notes.reserve(Count);
+    const std::size_t before = HeapInUse();
+    for (int i = 0; i < Count; ++i)
+        notes.push_back(std::make_unique<TMidiNote>());
+    return static_cast<double>(HeapInUse() - before) / Count;
+}
+
+// The window with a one-track song opened by Ouvrir, every note of it selected by Tout
+// sélectionner and one step made on them by the real handlers.
+class EditedWindow {
+public:
+    EditedWindow(int notes, const std::function<void(TMain&)>& step)
+        : window_(dialogs_, out_, clock_) {
+        window_.resize(871, 444);
+        window_.show();
+        dialogs_.FileToOpen = QString::fromStdString(OneTrackSongFile(notes));
+        window_.OuvrirClick();
+        window_.ToutSelectionnerClick();
+        step(window_);
+    }
+    ~EditedWindow() { window_.Document().MarkSaved(); }
+
+    TMain& Window() { return window_; }
+
+    // Reports the memory that the history holds (the step's lists, and the records of the
+    // notes it took out of the song), then empties it.
+    void CountHistory(benchmark::State& state, std::size_t notesHeld) {
+        const std::size_t before = HeapInUse();
+        window_.Document().History().clear();
+        const double held = static_cast<double>(before - HeapInUse());
+        const double records = HeapPerNote() * static_cast<double>(notesHeld);
+        state.counters["history_MB"] = held / 1e6;
+        state.counters["step_lists_MB"] = (held - records) / 1e6;
+    }
+
+private:
+    BenchDialogs dialogs_;
+    RecordingMidiOut out_;
+    RealPlaybackClock clock_;
+    TMain window_;
+};
+
+void DeleteAll(TMain& window) {
+    window.FormKeyDown(TMain::KeyDelete);
+}
+
+// Drags the selection 16 positions later and a semitone up.
+void DragAll(TMain& window) {
+    TPartitionNote* grabbed = window.Partition->NoteList().front().get();
+    const std::int32_t pos = grabbed->Pos;
+    const auto num = static_cast<std::uint8_t>(grabbed->NoteNum);
+    window.PartitionExtMouseDown(window.Partition, Qt::LeftButton, {{}, Qt::LeftButton}, 400, 40,
+                                 pos, pos, num, grabbed);
+    window.PartitionExtMouseMove(window.Partition, {{}, Qt::LeftButton}, 400, 40, pos + 16,
+                                 pos + 16, static_cast<std::uint8_t>(num + 1), nullptr);
+    window.PartitionExtMouseUp(window.Partition, Qt::LeftButton, {}, 400, 40, pos + 16, pos + 16,
+                               static_cast<std::uint8_t>(num + 1), nullptr);
+}
+
+// Undo (state.range(1) == 0) or redo of a step on every note of a one-track song of
+// state.range(0) notes: Delete of the selection, or its drag.
+void UndoRedo(benchmark::State& state, const std::function<void(TMain&)>& step, bool removes) {
+    const int notes = static_cast<int>(state.range(0));
+    const bool undo = state.range(1) == 0;
+    EditedWindow edited(notes, step);
+    TMain& window = edited.Window();
+    if (window.Document().History().count() != 1)
+        state.SkipWithError("the step was not one step of the history");
+    for (auto _ : state) {
+        if (!undo) {
+            state.PauseTiming();
+            window.AnnulerClick();
+            state.ResumeTiming();
+        }
+        (undo ? window.AnnulerClick() : window.RetablirClick());
+        if (undo) {
+            state.PauseTiming();
+            window.RetablirClick();
+            state.ResumeTiming();
+        }
+    }
+    state.counters["notes"] = notes;
+    edited.CountHistory(state, removes ? static_cast<std::size_t>(notes) : 0);
+}
+
+void BM_EditorUndoRedoDeleteAll(benchmark::State& state) {
+    UndoRedo(state, DeleteAll, true);
+}
+BENCHMARK(BM_EditorUndoRedoDeleteAll)
+    ->ArgNames({"notes", "redo"})
+    ->Args({1'000'000, 0})
+    ->Args({1'000'000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+void BM_EditorUndoRedoDragAll(benchmark::State& state) {
+    UndoRedo(state, DragAll, false);
+}
+BENCHMARK(BM_EditorUndoRedoDragAll)
+    ->ArgNames({"notes", "redo"})
+    ->Args({100'000, 0})
+    ->Args({100'000, 1})
+    ->Args({1'000'000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 // --- playback timing ---
 

@@ -170,9 +170,11 @@ void TMain::PartitionExtMouseMove(TPartition*, TShiftState Shift, std::int32_t X
         deltaPos = std::max(deltaPos, -std::int64_t{note->Pos});
     }
     // The whole drag is one step: the notes it moves, and the distance summed over the moves.
-    if (drag_.Notes.empty() && (deltaPos != 0 || deltaNote != 0))
+    if (drag_.Notes.empty() && (deltaPos != 0 || deltaNote != 0)) {
+        drag_.Notes.reserve(group.size());
         for (TPartitionNote* note : group)
             drag_.Notes.push_back(&SongNote(note));
+    }
     drag_.DeltaPos += deltaPos;
     drag_.DeltaNote += deltaNote;
     for (TPartitionNote* note : group)

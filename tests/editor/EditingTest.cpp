@@ -11,24 +11,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// The natural notes from the top row down; a sharp shares the row of the note below it.
-constexpr int Naturals[27] = {81, 79, 77, 76, 74, 72, 71, 69, 67, 65, 64, 62, 60, 59,
-                              57, 55, 53, 52, 50, 48, 47, 45, 43, 41, 40, 38, 36};
-
-// A y inside the band of the row of note n (rows are 4 pixels apart with the window's
-// spacing of 8).
-int YOf(int n) {
-    for (int k = 0; k < 27; ++k)
-        if (Naturals[k] == n)
-            return 4 * k + 2;
-    return YOf(n - 1);
-}
-
-// The x of position p with the view at measure 0.
-int XOf(int p) {
-    return 2 * p;
-}
-
 class Editing : public EditorTest {
 protected:
     void SetUp() override {
@@ -36,28 +18,6 @@ protected:
         AddTrack(3);
         MarkSaved();
         out.Clear();
-    }
-
-    QWidget* area() { return window->Partition; }
-
-    void Press(int x, int y, Qt::MouseButton button = Qt::LeftButton,
-               Qt::KeyboardModifiers keys = {}) {
-        QTest::mousePress(area(), button, keys, QPoint(x, y));
-    }
-    void Move(int x, int y, Qt::MouseButtons held = Qt::LeftButton,
-              Qt::KeyboardModifiers keys = {}) {
-        // QTest::mouseMove carries no buttons; send the event the platform sends while dragging.
-        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), area()->mapToGlobal(QPointF(x, y)),
-                         Qt::NoButton, held, keys);
-        QApplication::sendEvent(area(), &move);
-    }
-    void Release(int x, int y, Qt::MouseButton button = Qt::LeftButton,
-                 Qt::KeyboardModifiers keys = {}) {
-        QTest::mouseRelease(area(), button, keys, QPoint(x, y));
-    }
-    void Click(int x, int y, Qt::MouseButton button = Qt::LeftButton) {
-        Press(x, y, button);
-        Release(x, y, button);
     }
 
     // Adds a note to the song and the score, as if read from a file.

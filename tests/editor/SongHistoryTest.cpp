@@ -1,3 +1,4 @@
+#include "EditorFixture.h"
 #include "editor/SongDocument.h"
 #include "midi/ByteStream.h"
 #include "song/SongConversion.h"
@@ -37,8 +38,9 @@ Snapshot Take(const SongDocument& document) {
 // Makes random edits of every kind on a document.
 class RandomEditor {
 public:
-    explicit RandomEditor(SongDocument& document, std::uint32_t seed)
-        : document_(document), random_(seed) {}
+    // live: also changes notes itself as gestures do, outside the views, and records them.
+    RandomEditor(SongDocument& document, std::uint32_t seed, bool live = true)
+        : document_(document), random_(seed), live_(live) {}
 
     int Below(int n) { return static_cast<int>(random_() % static_cast<std::uint32_t>(n)); }
 
@@ -63,14 +65,25 @@ public:
     bool Edit() {
         const Song& song = document_.Content();
         const std::size_t count = song.Notes.size();
-        switch (Below(7)) {
-        case 0: { // add or paste
+        switch (Below(8)) {
+        case 0: { // paste
             if (song.Tracks.empty())
                 return false;
             std::vector<std::unique_ptr<TMidiNote>> notes;
             for (int i = 0, n = 1 + Below(3); i < n; ++i)
                 notes.push_back(RandomNote(song.Tracks.size()));
             document_.AppendNotes(std::move(notes), NoteEdit::Paste);
+            return true;
+        }
+        case 7: { // a note added, then lengthened by the same gesture
+            if (song.Tracks.empty())
+                return false;
+            std::vector<std::unique_ptr<TMidiNote>> note;
+            note.push_back(RandomNote(song.Tracks.size()));
+            TMidiNote* added = note.back().get();
+            document_.AppendNotes(std::move(note), NoteEdit::Add);
+            if (live_)
+                added->Len += 1 + Below(30);
             return true;
         }
         case 1: { // remove some, anywhere
@@ -93,7 +106,7 @@ public:
             const std::int32_t deltaNote = Below(21) - 10;
             if (notes.empty() || (deltaPos == 0 && deltaNote == 0))
                 return false;
-            if (Below(2) == 0) {
+            if (Below(2) == 0 || !live_) {
                 document_.MoveNotes(std::move(notes), deltaPos, deltaNote, NoteEdit::Move);
             } else {
                 for (TMidiNote* n : notes) {
@@ -128,6 +141,7 @@ public:
 private:
     SongDocument& document_;
     std::mt19937 random_;
+    bool live_;
 };
 
 // A random sequence of edits of every kind, undone to the start and redone to the end, then
@@ -171,6 +185,80 @@ TEST(SongHistory, RandomEditsUndoAndRedoToTheSameSongs) {
                 << "after action " << i;
         }
     }
+}
+
+// The same through the window: after every step, undo and redo, the rows show the tracks and the
+// score shows the selected track's notes, each paired with its record, in the song's order.
+class SongHistoryInTheWindow : public EditorTest {
+protected:
+    void ExpectViewsShowTheSong() {
+        EXPECT_EQ(RowTexts().size(), window->SongView().Tracks.size());
+        for (int i = 0; i < window->RowCount(); ++i) {
+            const TrackRowTexts texts =
+                kadrel::RowTexts(window->SongView().Tracks[i], static_cast<std::size_t>(i));
+            const QTreeWidgetItem* item = window->TrackList->topLevelItem(i);
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ(item->text(0).toStdString(), texts.Caption);
+            EXPECT_EQ(item->text(1).toStdString(), texts.Name);
+            EXPECT_EQ(item->text(2).toStdString(), texts.Channel);
+            EXPECT_EQ(item->text(3).toStdString(), texts.Instrument);
+        }
+        EXPECT_EQ(window->TrackList->topLevelItemCount(), window->RowCount());
+        std::vector<const TMidiNote*> expected;
+        for (const auto& note : Notes())
+            if (std::int64_t{note->Track} == window->SelectedRow())
+                expected.push_back(note.get());
+        std::vector<const TMidiNote*> shown;
+        for (const auto& note : score().NoteList()) {
+            shown.push_back(static_cast<const TMidiNote*>(note->Data));
+            EXPECT_EQ(note->Pos, shown.back()->Pos);
+            EXPECT_EQ(note->Len, shown.back()->Len);
+            EXPECT_EQ(note->NoteNum, shown.back()->NoteNum);
+        }
+        EXPECT_EQ(shown, expected);
+    }
+};
+
+TEST_F(SongHistoryInTheWindow, TheViewsFollowRandomStepsUndoAndRedo) {
+    SongDocument& document = window->Document();
+    RandomEditor editor(document, 7, false);
+    editor.OpenRandomSong();
+    SelectRow(0);
+    for (int i = 0; i < 400; ++i) {
+        SCOPED_TRACE(i);
+        const int what = editor.Below(5);
+        if (what == 0)
+            window->AnnulerClick();
+        else if (what == 1)
+            window->RetablirClick();
+        else if (what == 2 && window->RowCount() > 0)
+            SelectRow(editor.Below(window->RowCount()));
+        else
+            editor.Edit();
+        ExpectViewsShowTheSong();
+        if (HasFatalFailure() || HasNonfatalFailure())
+            return;
+    }
+}
+
+// The history keeps the last 1000 steps: the oldest are dropped, and the song can no longer go
+// back to the saved state.
+TEST(SongHistory, KeepsTheLast1000Steps) {
+    SongDocument document;
+    Song song;
+    song.Tracks.push_back({"", 0, 0});
+    document.Replace(std::move(song), true);
+    for (int i = 0; i < 1005; ++i) {
+        std::vector<std::unique_ptr<TMidiNote>> note;
+        note.push_back(std::make_unique<TMidiNote>(TMidiNote{60, i, 1, 0, 0}));
+        document.AppendNotes(std::move(note), NoteEdit::Add);
+    }
+    EXPECT_EQ(document.History().count(), 1000);
+    while (document.CanUndo())
+        document.Undo();
+    ASSERT_EQ(document.Content().Notes.size(), 5u);
+    EXPECT_EQ(document.Content().Notes.back()->Pos, 4);
+    EXPECT_TRUE(document.IsModified());
 }
 
 } // namespace
