@@ -34,7 +34,7 @@ QByteArray Bytes(const std::vector<std::uint8_t>& bytes) {
 } // namespace
 
 void TMain::BuildEditionMenu() {
-    Edition = menuBar()->addMenu(QStringLiteral("&Édition"));
+    Edition = menuBar()->addMenu(QStringLiteral("É&dition"));
     QUndoStack& history = document_->History();
     // The history's own items keep their texts and enabled states; triggering them goes
     // through the window, which ends a gesture first and sends what an undone step sends.

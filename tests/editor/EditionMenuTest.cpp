@@ -122,7 +122,7 @@ TEST_F(Edition, MenuItemsAndShortcuts) {
     ASSERT_EQ(menus.size(), 2);
     EXPECT_EQ(menus[0]->menu(), window->Fichier);
     EXPECT_EQ(menus[1]->menu(), window->Edition);
-    EXPECT_EQ(window->Edition->title(), "&Édition");
+    EXPECT_EQ(window->Edition->title(), "É&dition"); // Alt+D on any keyboard
     const auto actions = window->Edition->actions();
     ASSERT_EQ(actions.size(), 8);
     EXPECT_TRUE(actions[2]->isSeparator());
@@ -145,6 +145,13 @@ TEST_F(Edition, MenuItemsAndShortcuts) {
         EXPECT_EQ(action->shortcuts(), expected.second);
     }
     EXPECT_EQ(window->Supprimer->shortcut().toString(QKeySequence::NativeText), "Suppr");
+
+    // The shortcuts act with the focus in the track list too, which has its own for some keys.
+    window->TrackList->setFocus();
+    QTest::keyClick(window->TrackList, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(ShownNotes().front(), "60@0+16 c0 t0*");
+    QTest::keyClick(window->TrackList, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(NotesMimeType));
 }
 
 // One step per user action, named by the Annuler item; undo gives back the song, the rows and
