@@ -81,6 +81,7 @@ TMain::~TMain() {
     if (Partition != nullptr)
         Partition->ClearNotes();
     document_->disconnect(this);
+    document_->History().disconnect(this);
     document_.reset();
 }
 
