@@ -37,9 +37,9 @@ class TMidiOutput;
 class TTrackInfo;
 
 // The main window: the score of the selected track, the track list, the track, transport and
-// edit-mode buttons, and the Fichier menu. It turns gestures and commands into changes of the song
-// document, shows the document in the score and the track list, and holds the output port on
-// device 0.
+// edit-mode buttons, and the Fichier and Édition menus. It turns gestures and commands into changes
+// of the song document, shows the document in the score and the track list, and holds the output
+// port on device 0.
 class TMain : public QMainWindow {
     Q_OBJECT
 
