@@ -2,8 +2,10 @@
 #include "editor/ErrorBoxApplication.h"
 #include "editor/FrenchLocale.h"
 #include "editor/MainWindow.h"
+#include "editor/PlaybackClock.h"
 #include "editor/TrackInfo.h"
 #include "editor/UserDialogs.h"
+#include "editor/WeirdThingBox.h"
 #include "midi/MidiOutService.h"
 
 #include <QGuiApplication>
@@ -66,7 +68,10 @@ int main(int argc, char** argv) {
     kadrel::SystemMidiOut devices;
     kadrel::ScopedDefaultMidiOutService useDevices(devices);
 #endif
-    kadrel::TMain window(dialogs);
+    kadrel::RealPlaybackClock clock;
+    kadrel::TMain window(dialogs, kadrel::DefaultMidiOutService(), clock);
+    // The model reports an inconsistent quantity through a plain box over the window.
+    kadrel::WeirdThingBox weirdThings(dialogs, &window);
     kadrel::TTrackInfo trackInfo(&window);
     window.SetTrackInfo(&trackInfo);
     // Centred on the screen for when the user restores it from maximized.

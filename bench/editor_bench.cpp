@@ -13,6 +13,10 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <map>
+
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace kadrel::bench {
@@ -49,14 +53,15 @@ void BM_EditorOpenMillionNotes(benchmark::State& state) {
     BenchDialogs dialogs;
     dialogs.FileToOpen = QString::fromStdString(SongFile());
     RecordingMidiOut out;
-    TMain window(dialogs, out);
+    RealPlaybackClock clock;
+    TMain window(dialogs, out, clock);
     for (auto _ : state) {
-        window.Modified = false;
+        window.Document().MarkSaved();
         window.OuvrirClick();
-        benchmark::DoNotOptimize(window.Notes.size());
+        benchmark::DoNotOptimize(window.SongView().Notes.size());
     }
-    state.counters["notes"] = static_cast<double>(window.Notes.size());
-    window.Modified = false;
+    state.counters["notes"] = static_cast<double>(window.SongView().Notes.size());
+    window.Document().MarkSaved();
 }
 BENCHMARK(BM_EditorOpenMillionNotes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
@@ -64,16 +69,16 @@ void BM_EditorSaveMillionNotes(benchmark::State& state) {
     BenchDialogs dialogs;
     dialogs.FileToOpen = QString::fromStdString(SongFile());
     RecordingMidiOut out;
-    TMain window(dialogs, out);
+    RealPlaybackClock clock;
+    TMain window(dialogs, out, clock);
     window.OuvrirClick();
     const std::string saved =
         (std::filesystem::temp_directory_path() / "kadrel-bench-editor-saved.mid").string();
-    window.FileName = saved;
+    window.Document().SetFileName(saved);
     for (auto _ : state)
         window.EnregistrerClick();
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(saved));
     std::filesystem::remove(saved);
-    window.Modified = false;
 }
 BENCHMARK(BM_EditorSaveMillionNotes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
@@ -82,22 +87,156 @@ BENCHMARK(BM_EditorSaveMillionNotes)->Unit(benchmark::kMillisecond)->UseRealTime
 void BM_EditorSaveSongEndingNearTick2Pow31(benchmark::State& state) {
     BenchDialogs dialogs;
     RecordingMidiOut out;
-    TMain window(dialogs, out);
-    window.FileName = (std::filesystem::temp_directory_path() / "kadrel-bench-far.mid").string();
+    RealPlaybackClock clock;
+    TMain window(dialogs, out, clock);
+    window.Document().SetFileName(
+        (std::filesystem::temp_directory_path() / "kadrel-bench-far.mid").string());
     TTrackInfo trackInfo(&window);
     window.SetTrackInfo(&trackInfo);
     dialogs.AcceptTrackInfo = true;
     window.AddTrackClick();
-    window.Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
-    window.Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{62, 0x7FFFFF00, 0xF0, 0, 0}));
+    std::vector<std::unique_ptr<TMidiNote>> notes;
+    notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
+    notes.push_back(std::make_unique<TMidiNote>(TMidiNote{62, 0x7FFFFF00, 0xF0, 0, 0}));
+    window.Document().AppendNotes(std::move(notes), NoteEdit::Paste);
     dialogs.FileToOpen.clear();
     for (auto _ : state)
         window.EnregistrerClick();
-    state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(window.FileName));
-    std::filesystem::remove(window.FileName);
-    window.Modified = false;
+    state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(window.FileName()));
+    std::filesystem::remove(window.FileName());
 }
 BENCHMARK(BM_EditorSaveSongEndingNearTick2Pow31)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// --- undo and redo ---
+
+// A one-track song of the generator, written once per size.
+const std::string& OneTrackSongFile(int notes) {
+    static std::map<int, std::string> paths;
+    auto& path = paths[notes];
+    if (path.empty()) {
+        path = (std::filesystem::temp_directory_path() /
+                ("kadrel-bench-one-track-" + std::to_string(notes) + ".mid"))
+                   .string();
+        ByteStream(MakeSongBytes(1, notes)).SaveToFile(path);
+    }
+    return path;
+}
+
+std::size_t HeapInUse() {
+    return mallinfo2().uordblks;
+}
+
+// What the heap gives to one note record of the song.
+double HeapPerNote() {
+    constexpr int Count = 100000;
+    std::vector<std::unique_ptr<TMidiNote>> notes;
+    notes.reserve(Count);
+    const std::size_t before = HeapInUse();
+    for (int i = 0; i < Count; ++i)
+        notes.push_back(std::make_unique<TMidiNote>());
+    return static_cast<double>(HeapInUse() - before) / Count;
+}
+
+// The window with a one-track song opened by Ouvrir, every note of it selected by Tout
+// sélectionner and one step made on them by the real handlers.
+class EditedWindow {
+public:
+    EditedWindow(int notes, const std::function<void(TMain&)>& step)
+        : window_(dialogs_, out_, clock_) {
+        window_.resize(871, 444);
+        window_.show();
+        dialogs_.FileToOpen = QString::fromStdString(OneTrackSongFile(notes));
+        window_.OuvrirClick();
+        window_.ToutSelectionnerClick();
+        step(window_);
+    }
+    ~EditedWindow() { window_.Document().MarkSaved(); }
+
+    TMain& Window() { return window_; }
+
+    // Reports the memory that the history holds (the step's lists, and the records of the
+    // notes it took out of the song), then empties it.
+    void CountHistory(benchmark::State& state, std::size_t notesHeld) {
+        const std::size_t before = HeapInUse();
+        window_.Document().History().clear();
+        const double held = static_cast<double>(before - HeapInUse());
+        const double records = HeapPerNote() * static_cast<double>(notesHeld);
+        state.counters["history_MB"] = held / 1e6;
+        state.counters["step_lists_MB"] = (held - records) / 1e6;
+    }
+
+private:
+    BenchDialogs dialogs_;
+    RecordingMidiOut out_;
+    RealPlaybackClock clock_;
+    TMain window_;
+};
+
+void DeleteAll(TMain& window) {
+    window.FormKeyDown(TMain::KeyDelete);
+}
+
+// Drags the selection 16 positions later and a semitone up.
+void DragAll(TMain& window) {
+    TPartitionNote* grabbed = window.Partition->NoteList().front().get();
+    const std::int32_t pos = grabbed->Pos;
+    const auto num = static_cast<std::uint8_t>(grabbed->NoteNum);
+    window.PartitionExtMouseDown(window.Partition, Qt::LeftButton, {{}, Qt::LeftButton}, 400, 40,
+                                 pos, pos, num, grabbed);
+    window.PartitionExtMouseMove(window.Partition, {{}, Qt::LeftButton}, 400, 40, pos + 16,
+                                 pos + 16, static_cast<std::uint8_t>(num + 1), nullptr);
+    window.PartitionExtMouseUp(window.Partition, Qt::LeftButton, {}, 400, 40, pos + 16, pos + 16,
+                               static_cast<std::uint8_t>(num + 1), nullptr);
+}
+
+// Undo (state.range(1) == 0) or redo of a step on every note of a one-track song of
+// state.range(0) notes: Delete of the selection, or its drag.
+void UndoRedo(benchmark::State& state, const std::function<void(TMain&)>& step, bool removes) {
+    const int notes = static_cast<int>(state.range(0));
+    const bool undo = state.range(1) == 0;
+    EditedWindow edited(notes, step);
+    TMain& window = edited.Window();
+    if (window.Document().History().count() != 1)
+        state.SkipWithError("the step was not one step of the history");
+    for (auto _ : state) {
+        if (!undo) {
+            state.PauseTiming();
+            window.AnnulerClick();
+            state.ResumeTiming();
+        }
+        (undo ? window.AnnulerClick() : window.RetablirClick());
+        if (undo) {
+            state.PauseTiming();
+            window.RetablirClick();
+            state.ResumeTiming();
+        }
+    }
+    state.counters["notes"] = notes;
+    edited.CountHistory(state, removes ? static_cast<std::size_t>(notes) : 0);
+}
+
+void BM_EditorUndoRedoDeleteAll(benchmark::State& state) {
+    UndoRedo(state, DeleteAll, true);
+}
+BENCHMARK(BM_EditorUndoRedoDeleteAll)
+    ->ArgNames({"notes", "redo"})
+    ->Args({1'000'000, 0})
+    ->Args({1'000'000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+void BM_EditorUndoRedoDragAll(benchmark::State& state) {
+    UndoRedo(state, DragAll, false);
+}
+BENCHMARK(BM_EditorUndoRedoDragAll)
+    ->ArgNames({"notes", "redo"})
+    ->Args({100'000, 0})
+    ->Args({100'000, 1})
+    ->Args({1'000'000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 // --- playback timing ---
 
@@ -157,11 +296,15 @@ void BM_PlaybackTenSecondsDense(benchmark::State& state) {
     window.show();
     // Position q sounds note 40 + q mod 64 on every channel, so that a message tells its step.
     constexpr int Cycle = 64;
-    for (int track = 0; track < 16; ++track)
+    Song song;
+    for (int track = 0; track < 16; ++track) {
+        song.Tracks.push_back({"", track, 0});
         for (int pos = 0; pos < 400; ++pos)
-            window.Notes.push_back(std::make_unique<TMidiNote>(
+            song.Notes.push_back(std::make_unique<TMidiNote>(
                 TMidiNote{static_cast<std::uint8_t>(40 + pos % Cycle), pos, 1,
                           static_cast<std::uint8_t>(track), static_cast<std::uint16_t>(track)}));
+    }
+    window.Document().Replace(std::move(song), true);
     window.TrackListClick();
 
     std::vector<double> lateMs;

@@ -142,13 +142,14 @@ void ImportEditor(benchmark::State& state) {
     ImportDialogs dialogs;
     dialogs.FileToOpen = QString::fromStdString(Files().paths[state.range(0)]);
     RecordingMidiOut out;
-    TMain window(dialogs, out);
+    RealPlaybackClock clock;
+    TMain window(dialogs, out, clock);
     for (auto _ : state) {
-        window.Modified = false;
+        window.Document().MarkSaved();
         window.ImporterClick();
     }
-    state.counters["notes"] = static_cast<double>(window.Notes.size());
-    window.Modified = false;
+    state.counters["notes"] = static_cast<double>(window.SongView().Notes.size());
+    window.Document().MarkSaved();
 }
 
 void FileArgs(benchmark::internal::Benchmark* b) {

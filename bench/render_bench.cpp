@@ -22,9 +22,10 @@ struct BenchSong {
 // plays one short note after another with a different instrument.
 BenchSong DenseSong() {
     BenchSong song;
-    NoteList all;
-    ImportSong(MakeSong(16, 16 * 250), song.rows, all, {});
-    for (auto& note : all)
+    Song all;
+    ImportSong(MakeSong(16, 16 * 250), all, {});
+    song.rows = RowTexts(all.Tracks);
+    for (auto& note : all.Notes)
         if (std::int64_t{note->Pos} + note->Len < SongPositions)
             song.notes.push_back(std::move(note));
     return song;

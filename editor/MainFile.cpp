@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QSignalBlocker>
 #include <QTreeWidget>
 
 namespace kadrel {
@@ -23,47 +22,44 @@ QString StartFolder() {
 } // namespace
 
 QString TMain::FileNameText() const {
-    return QString::fromStdString(FileName);
+    return QString::fromStdString(FileName());
 }
 
-bool TMain::OfferToSave() {
-    if (!Modified)
+bool TMain::MaybeSave() {
+    if (!IsModified())
         return true;
     const auto answer = Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
                             QStringLiteral("Voulez-vous enregistrer les modifications?"),
                             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     if (answer == QMessageBox::Cancel)
         return false;
-    if (answer == QMessageBox::Yes)
-        EnregistrerClick();
+    if (answer == QMessageBox::Yes) {
+        // The song is dropped only once it is in a file: a save that did not happen keeps it.
+        try {
+            EnregistrerClick();
+        } catch (const std::exception& e) {
+            ShowError(QString::fromStdString(e.what()));
+            return false;
+        }
+        return !IsModified();
+    }
     return true;
 }
 
-void TMain::ClearSong() {
-    Partition->ClearNotes();
-    DraggedNote = nullptr;
-    RemoveNotes([](const TMidiNote&) { return true; });
-    const QSignalBlocker quiet(TrackList);
-    TrackList->clear();
-}
-
 void TMain::NouveauClick() {
-    if (!OfferToSave())
+    if (!MaybeSave())
         return;
-    Modified = false;
-    FileName.clear();
-    ClearSong();
+    document_->Replace(Song(), true);
 }
 
 void TMain::OuvrirClick() {
-    if (!OfferToSave())
+    if (!MaybeSave())
         return;
     const QString chosen = dialogs_.OpenFileName(this, StartFolder());
     if (chosen.isEmpty())
         return;
-    Modified = false;
-    NouveauClick();
-    FileName = chosen.toStdString();
+    document_->Replace(Song(), true);
+    document_->SetFileName(chosen.toStdString());
     // Another song starts at its beginning, wherever the last one was shown.
     Partition->SetFirstMesure(0);
     MoveCursor(0);
@@ -73,7 +69,7 @@ void TMain::OuvrirClick() {
     {
         BusyCursor busy;
         try {
-            midi.LoadFromFile(FileName);
+            midi.LoadFromFile(FileName());
         } catch (const std::exception&) {
             loaded = false;
         }
@@ -81,29 +77,26 @@ void TMain::OuvrirClick() {
     if (!loaded) {
         // The song is not that file: a later Enregistrer must ask for a name rather than
         // replace the file with the empty song.
-        FileName.clear();
+        document_->SetFileName("");
         OfferImportAfterRefusedOpen(chosen);
         return;
     }
 
-    TrackRows rows;
+    Song song;
+    song.FileName = FileName();
     {
         BusyCursor busy;
-        // A refused program change ends the import where it stands; the rows and notes made so
-        // far stay, so the rows are shown whatever happens.
-        auto showRows = [&] {
-            for (const auto& row : rows)
-                AppendRow(row);
-        };
+        // A refused program change ends the import where it stands; the tracks and notes made
+        // so far stay, so they are shown whatever happens.
         try {
-            ImportSong(midi, rows, Notes, [this](std::uint8_t channel, std::uint8_t program) {
+            ImportSong(midi, song, [this](std::uint8_t channel, std::uint8_t program) {
                 SendChangePatch(channel, program);
             });
         } catch (...) {
-            showRows();
+            document_->Replace(std::move(song), true);
             throw;
         }
-        showRows();
+        document_->Replace(std::move(song), true);
         if (RowCount() > 0)
             SelectRow(0);
         TrackListClick();
@@ -112,18 +105,15 @@ void TMain::OuvrirClick() {
 }
 
 void TMain::EnregistrerClick() {
-    if (FileName.empty()) {
+    if (FileName().empty()) {
         SaveAsClick();
         return;
     }
-    TrackRows rows;
-    for (int i = 0; i < RowCount(); ++i)
-        rows.push_back(Row(i));
     {
         BusyCursor busy;
-        ExportSong(Notes, rows).SaveToFile(FileName);
+        ExportSong(SongView()).SaveToFile(FileName());
     }
-    Modified = false;
+    document_->MarkSaved();
 }
 
 void TMain::SaveAsClick() {
@@ -136,7 +126,7 @@ void TMain::SaveAsClick() {
             QStringLiteral("Le fichier %1 existe déjà. Voulez-vous le remplacer?").arg(chosen),
             QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    FileName = chosen.toStdString();
+    document_->SetFileName(chosen.toStdString());
     EnregistrerClick();
 }
 

@@ -29,7 +29,7 @@ QString Utf8(const std::string& text) {
 } // namespace
 
 void TMain::ImporterClick() {
-    if (!OfferToSave())
+    if (!MaybeSave())
         return;
     const QString chosen = dialogs_.OpenFileName(this, QString::fromStdString(ProgramFolder()));
     if (chosen.isEmpty())
@@ -75,12 +75,15 @@ void TMain::ImportFile(const QString& path) {
         return;
     }
 
+    const std::vector<SongTrack> tracks = song->Tracks;
+    const std::size_t notes = song->Notes.size();
     {
         BusyCursor busy;
-        ClearSong();
-        for (const TrackRowTexts& row : ImportedRowTexts(song->Tracks))
-            AppendRow(row);
-        Notes = std::move(song->Notes);
+        // The song is not the file: saving asks for a name, and it is modified until saved.
+        Song imported;
+        imported.Tracks = std::move(song->Tracks);
+        imported.Notes = std::move(song->Notes);
+        document_->Replace(std::move(imported), false);
         if (RowCount() > 0)
             SelectRow(0);
         TrackListClick();
@@ -89,18 +92,14 @@ void TMain::ImportFile(const QString& path) {
         Partition->SetCursorPos(0);
         UpdateTrackButtons();
     }
-    // The song is not the file: saving asks for a name, closing asks to save.
-    FileName.clear();
-    Modified = true;
     TrackList->setFocus();
 
-    for (const ImportedTrack& track : song->Tracks)
+    for (const SongTrack& track : tracks)
         SendChangePatch(track.Channel, track.Program);
 
     if (song->Dropped.Any())
         Ask(QMessageBox::Information, QStringLiteral("Information"),
-            Utf8(ImportSummaryText(song->Tracks.size(), Notes.size(), song->Dropped)),
-            QMessageBox::Ok);
+            Utf8(ImportSummaryText(tracks.size(), notes, song->Dropped)), QMessageBox::Ok);
 }
 
 } // namespace kadrel

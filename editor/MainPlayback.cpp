@@ -1,4 +1,5 @@
 #include "editor/MainWindow.h"
+#include "song/PlaybackSchedule.h"
 
 #include <QCoreApplication>
 #include <QToolButton>
@@ -12,8 +13,7 @@ namespace kadrel {
 
 namespace {
 
-// Every position of the song lasts this long, whatever the file's tempo.
-constexpr std::uint32_t StepMs = 30;
+constexpr std::uint32_t StepMs = PlaybackStepMs;
 
 // Message 1024 carries the seek step, in pixels per step.
 class SeekEvent final : public QEvent {
@@ -111,63 +111,48 @@ void TMain::PlayLoop() {
     } forget{sounding_};
     sounding_.clear();
     const std::int32_t sw = Partition->SmallestWidth();
-    PlayPos = Partition->CursorPos() / sw;
+    playPos_ = Partition->CursorPos() / sw;
     std::uint32_t deadline = clock_.NowMs();
-    StopRequest = false;
-    PauseRequest = false;
+    stopRequest_ = false;
+    pauseRequest_ = false;
 
-    std::vector<const TMidiNote*> offs;
-    std::vector<const TMidiNote*> ons;
-    while (!StopRequest && !PauseRequest) {
-        // The song is read afresh at every step: notes edited meanwhile play from now on. One
-        // pass finds both kinds, then all note-offs go out before all note-ons.
-        const std::int64_t position = std::int64_t{PlayPos} - 1;
-        offs.clear();
-        ons.clear();
-        for (const auto& note : Notes) {
-            if (std::int64_t{note->Pos} + note->Len == position)
-                offs.push_back(note.get());
-            if (note->Pos == position)
-                ons.push_back(note.get());
-        }
-        for (const TMidiNote* note : offs) {
+    PlaybackStep step;
+    while (!stopRequest_ && !pauseRequest_) {
+        // The song is read afresh at every step: notes edited meanwhile play from now on.
+        CollectPlaybackStep(SongView().Notes, std::int64_t{playPos_} - 1, step);
+        for (const TMidiNote* note : step.Offs) {
             SendNoteOff(note->Channel, note->NoteNum);
             std::erase_if(sounding_, [note](const SoundingNote& s) {
                 return s.Channel == note->Channel && s.NoteNum == note->NoteNum;
             });
         }
-        for (const TMidiNote* note : ons) {
+        for (const TMidiNote* note : step.Ons) {
             SendNoteOn(note->Channel, note->NoteNum);
             sounding_.push_back({note, note->Channel, note->NoteNum});
         }
 
-        ++PlayPos;
+        ++playPos_;
         // Deadlines advance from the start, not from the end of the previous step, so a slow
         // repaint does not stretch the song: a late step is followed at once by the next one.
         deadline += StepMs;
-        MoveCursor(std::int64_t{PlayPos} * sw);
+        MoveCursor(std::int64_t{playPos_} * sw);
         clock_.RunPendingUntil(deadline);
     }
-    if (StopRequest)
+    if (stopRequest_)
         MoveCursor(0);
     StopSoundingBeyondRows();
-    for (int i = 0; i < RowCount(); ++i)
-        SendAllNotesOff(DecimalValue(Row(i).Channel));
+    for (const SongTrack& track : SongView().Tracks)
+        SendAllNotesOff(track.Channel);
 }
 
 void TMain::StopSoundingBeyondRows() {
     // The all-notes-off goes row by row and ends at the first row whose channel no port takes;
     // the channels it reaches are those of the rows before that one.
     std::bitset<16> reached;
-    for (int i = 0; i < RowCount(); ++i) {
-        std::int32_t channel = -1;
-        try {
-            channel = DecimalValue(Row(i).Channel);
-        } catch (const std::exception&) {
-        }
-        if (channel < 0 || channel > 15)
+    for (const SongTrack& track : SongView().Tracks) {
+        if (track.Channel < 0 || track.Channel > 15)
             break;
-        reached.set(static_cast<std::size_t>(channel));
+        reached.set(static_cast<std::size_t>(track.Channel));
     }
     // A note sounds on a channel that no row has after its track's channel was changed, or
     // after its track was deleted or replaced while it sounded.
@@ -187,11 +172,11 @@ void TMain::BeforeNoteChange(const TMidiNote& note, const TMidiNote* after) {
     if (found == sounding_.end())
         return;
     const SoundingNote s = *found;
-    // The next step handles position PlayPos - 1; a note that ends there or later gets its
-    // note-off from the loop.
+    // The next step handles the position before the play counter; a note that ends there or
+    // later gets its note-off from the loop.
     if (after != nullptr && after->Channel == s.Channel && after->NoteNum == s.NoteNum &&
         after->Pos == note.Pos &&
-        std::int64_t{after->Pos} + after->Len >= std::int64_t{PlayPos} - 1)
+        std::int64_t{after->Pos} + after->Len >= std::int64_t{playPos_} - 1)
         return;
     // One note-off ends every note of that channel and number.
     std::erase_if(sounding_, [&s](const SoundingNote& other) {
@@ -202,7 +187,7 @@ void TMain::BeforeNoteChange(const TMidiNote& note, const TMidiNote* after) {
 
 void TMain::StopPlayClick() {
     SetTransportPlaying(false);
-    StopRequest = true;
+    stopRequest_ = true;
     playWanted_ = false;
     playAgain_ = false;
     MoveCursor(0);
@@ -210,7 +195,7 @@ void TMain::StopPlayClick() {
 
 void TMain::PausePlayClick() {
     SetTransportPlaying(false);
-    PauseRequest = true;
+    pauseRequest_ = true;
     playWanted_ = false;
     playAgain_ = false;
 }
@@ -227,24 +212,24 @@ void TMain::ForwEndClick() {
 }
 
 void TMain::Back2MouseDown() {
-    StartSeek(-32);
+    StartSeek(SeekFastBack);
 }
 void TMain::Back1MouseDown() {
-    StartSeek(-8);
+    StartSeek(SeekBack);
 }
 void TMain::Forw1MouseDown() {
-    StartSeek(8);
+    StartSeek(SeekForward);
 }
 void TMain::Forw2MouseDown() {
-    StartSeek(32);
+    StartSeek(SeekFastForward);
 }
 
 void TMain::SpeedMouseUp() {
-    SeekReleased = true;
+    seekReleased_ = true;
 }
 
 void TMain::StartSeek(std::int32_t step) {
-    SeekReleased = false;
+    seekReleased_ = false;
     QCoreApplication::postEvent(this, new SeekEvent(step));
 }
 
@@ -263,7 +248,7 @@ void TMain::SeekLoop(std::int32_t step) {
             MoveCursor(0);
         deadline += StepMs;
         clock_.RunPendingUntil(deadline);
-    } while (!SeekReleased);
+    } while (!seekReleased_);
 }
 
 } // namespace kadrel

@@ -23,13 +23,12 @@ constexpr int MaxTracksByCommand = 16;
 } // namespace
 
 int TMain::RowCount() const {
-    return TrackList->topLevelItemCount();
+    return static_cast<int>(SongView().Tracks.size());
 }
 
 TrackRowTexts TMain::Row(int index) const {
-    const QTreeWidgetItem* item = TrackList->topLevelItem(index);
-    return {item->text(0).toStdString(), item->text(1).toStdString(), item->text(2).toStdString(),
-            item->text(3).toStdString()};
+    return RowTexts(SongView().Tracks.at(static_cast<std::size_t>(index)),
+                    static_cast<std::size_t>(index));
 }
 
 int TMain::SelectedRow() const {
@@ -37,20 +36,28 @@ int TMain::SelectedRow() const {
     return selected.isEmpty() ? -1 : TrackList->indexOfTopLevelItem(selected.constFirst());
 }
 
-void TMain::AppendRow(const TrackRowTexts& texts) {
-    auto* item = new QTreeWidgetItem(
-        {Text(texts.Caption), Text(texts.Name), Text(texts.Channel), Text(texts.Instrument)});
-    item->setTextAlignment(2, Qt::AlignCenter);
+// The rows show the song's tracks; a row keeps its item while the list does not shrink below it,
+// so that only what changed is redrawn.
+void TMain::ShowTracks() {
     const QSignalBlocker quiet(TrackList);
-    TrackList->addTopLevelItem(item);
-}
-
-void TMain::SetRow(int index, const TrackRowTexts& texts) {
-    QTreeWidgetItem* item = TrackList->topLevelItem(index);
-    item->setText(0, Text(texts.Caption));
-    item->setText(1, Text(texts.Name));
-    item->setText(2, Text(texts.Channel));
-    item->setText(3, Text(texts.Instrument));
+    const auto& tracks = SongView().Tracks;
+    const int count = static_cast<int>(tracks.size());
+    while (TrackList->topLevelItemCount() > count)
+        delete TrackList->takeTopLevelItem(TrackList->topLevelItemCount() - 1);
+    for (int i = 0; i < count; ++i) {
+        QTreeWidgetItem* item = TrackList->topLevelItem(i);
+        if (item == nullptr) {
+            item = new QTreeWidgetItem();
+            item->setTextAlignment(2, Qt::AlignCenter);
+            TrackList->addTopLevelItem(item);
+        }
+        const TrackRowTexts texts = Row(i);
+        const QString columns[] = {Text(texts.Caption), Text(texts.Name), Text(texts.Channel),
+                                   Text(texts.Instrument)};
+        for (int c = 0; c < 4; ++c)
+            if (item->text(c) != columns[c])
+                item->setText(c, columns[c]);
+    }
 }
 
 // Selection made by a command, which then refreshes the score itself.
@@ -63,10 +70,22 @@ void TMain::SelectRow(int index) {
     }
 }
 
+void TMain::TracksChanged(int selectedRow) {
+    const int shownRows = TrackList->topLevelItemCount();
+    ShowTracks();
+    // Rows added or taken away, or another row to select: the score shows that row's notes.
+    // A track that only changed its texts keeps its notes shown as they are.
+    if (shownRows != RowCount() || selectedRow != SelectedRow()) {
+        SelectRow(selectedRow);
+        TrackListClick();
+    }
+}
+
 int TMain::ChannelOwner(std::int32_t channel) const {
-    for (int i = 0; i < RowCount(); ++i)
-        if (DecimalValue(Row(i).Channel) == channel)
-            return i;
+    const auto& tracks = SongView().Tracks;
+    for (std::size_t i = 0; i < tracks.size(); ++i)
+        if (tracks[i].Channel == channel)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -87,6 +106,16 @@ void TMain::UpdateTrackButtons() {
     DelTrack->setEnabled(RowCount() >= 1);
 }
 
+namespace {
+
+// The track that the dialog's fields describe.
+SongTrack DialogTrack(const TTrackInfo& dialog) {
+    return {dialog.TrackName->text().toStdString(), dialog.TrackChannel->value(),
+            static_cast<std::uint8_t>(dialog.TrackPatch->currentIndex())};
+}
+
+} // namespace
+
 void TMain::AddTrackClick() {
     std::int32_t proposed = 0;
     for (std::int32_t ch = 0; ch <= 15; ++ch) {
@@ -97,22 +126,19 @@ void TMain::AddTrackClick() {
     }
     trackInfo_->TrackChannel->setValue(proposed);
     if (dialogs_.ShowTrackInfo(*trackInfo_)) {
-        const std::int32_t ch = trackInfo_->TrackChannel->value();
-        const int owner = ChannelOwner(ch);
+        const SongTrack track = DialogTrack(*trackInfo_);
+        const int owner = ChannelOwner(track.Channel);
         if (owner >= 0) {
-            ShowChannelConflict(ch, owner);
+            ShowChannelConflict(track.Channel, owner);
         } else {
-            const std::string instrument = trackInfo_->TrackPatch->currentText().toStdString();
-            AppendRow({std::to_string(RowCount()), trackInfo_->TrackName->text().toStdString(),
-                       std::to_string(ch), instrument});
-            SelectRow(RowCount() - 1);
-            TrackListClick();
+            // The new row is selected and its (empty) score shown as the step is done.
+            document_->AddTrack(track, SelectedRow());
             TrackList->setFocus();
-            SendChangePatch(ch, ProgramOfInstrument(instrument));
+            SendChangePatch(track.Channel, track.Program);
         }
     }
     UpdateTrackButtons();
-    Modified = true;
+    document_->Touch();
 }
 
 void TMain::ModTrackClick() {
@@ -120,26 +146,24 @@ void TMain::ModTrackClick() {
     if (selected < 0) {
         ShowNoTrackSelected();
     } else {
-        const TrackRowTexts row = Row(selected);
-        trackInfo_->TrackName->setText(Text(row.Name));
+        const SongTrack& row = SongView().Tracks[static_cast<std::size_t>(selected)];
+        trackInfo_->TrackName->setText(QString::fromStdString(row.Name));
         // A channel of 16 or more (from a file with many tracks) shows as 15, the last one a
         // track can use.
-        trackInfo_->TrackChannel->setValue(DecimalValue(row.Channel));
-        trackInfo_->TrackPatch->setCurrentIndex(ProgramOfInstrument(row.Instrument));
+        trackInfo_->TrackChannel->setValue(row.Channel);
+        trackInfo_->TrackPatch->setCurrentIndex(row.Program);
         if (dialogs_.ShowTrackInfo(*trackInfo_)) {
-            const std::int32_t ch = trackInfo_->TrackChannel->value();
-            const int owner = ChannelOwner(ch);
+            const SongTrack track = DialogTrack(*trackInfo_);
+            const int owner = ChannelOwner(track.Channel);
             if (owner >= 0 && owner != selected) {
-                ShowChannelConflict(ch, owner);
+                ShowChannelConflict(track.Channel, owner);
             } else {
-                const std::string instrument = trackInfo_->TrackPatch->currentText().toStdString();
-                SetRow(selected, {row.Caption, trackInfo_->TrackName->text().toStdString(),
-                                  std::to_string(ch), instrument});
-                SendChangePatch(ch, ProgramOfInstrument(instrument));
+                document_->ChangeTrack(static_cast<std::size_t>(selected), track);
+                SendChangePatch(track.Channel, track.Program);
             }
         }
     }
-    Modified = true;
+    document_->Touch();
 }
 
 void TMain::DelTrackClick() {
@@ -149,37 +173,23 @@ void TMain::DelTrackClick() {
     } else if (Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
                    QStringLiteral("Etes-vous sûr(e) de vouloir supprimer le track sélectionné?"),
                    QMessageBox::Yes | QMessageBox::Cancel) == QMessageBox::Yes) {
-        const int d = selected;
-        {
-            const QSignalBlocker quiet(TrackList);
-            delete TrackList->takeTopLevelItem(d);
-            TrackList->clearSelection();
-        }
-        for (int k = 0; k < RowCount(); ++k)
-            TrackList->topLevelItem(k)->setText(0, QString::number(k));
-        // The score shows the deleted track's notes: empty it before they are freed.
-        Partition->ClearNotes();
-        DraggedNote = nullptr;
-        const auto row = static_cast<std::uint32_t>(d);
-        RemoveNotes([row](const TMidiNote& note) { return note.Track == row; });
-        for (auto& note : Notes)
-            if (note->Track > row)
-                --note->Track;
+        // The rows are renumbered, no row stays selected and the score is emptied as the step
+        // is done; the track's notes go with it.
+        document_->DeleteTrack(static_cast<std::size_t>(selected));
         UpdateTrackButtons();
-        TrackListClick();
     }
-    Modified = true;
+    document_->Touch();
 }
 
 void TMain::TrackListClick() {
+    // A drag under way lets go of the notes that the score stops showing.
+    EndGesture();
     Partition->ClearNotes();
-    DraggedNote = nullptr;
-    const int selected = SelectedRow();
-    if (selected < 0)
+    const int t = SelectedRow();
+    if (t < 0)
         return;
-    const std::int32_t t = DecimalValue(Row(selected).Caption);
     Partition->PaintEnabled = false;
-    for (const auto& note : Notes)
+    for (const auto& note : SongView().Notes)
         if (std::int64_t{note->Track} == t)
             Partition->AddNote(note->NoteNum, note->Pos, note->Len, note.get());
     Partition->PaintEnabled = true;

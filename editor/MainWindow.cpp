@@ -27,21 +27,16 @@ namespace kadrel {
 
 namespace {
 
-// Virtual key codes that the keyboard handler knows.
-constexpr int KeyDelete = 46;
-constexpr int KeyKeypadPlus = 107;
-constexpr int KeyKeypadMinus = 109;
-
 // The keyboard handler's view of a key: Delete, and + and - of the numeric keypad only.
 int VirtualKey(const QKeyEvent& event) {
     const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
     switch (event.key()) {
     case Qt::Key_Delete:
-        return KeyDelete;
+        return TMain::KeyDelete;
     case Qt::Key_Plus:
-        return keypad ? KeyKeypadPlus : 0;
+        return keypad ? TMain::KeyKeypadPlus : 0;
     case Qt::Key_Minus:
-        return keypad ? KeyKeypadMinus : 0;
+        return keypad ? TMain::KeyKeypadMinus : 0;
     default:
         return 0;
     }
@@ -69,32 +64,25 @@ QFrame* Panel(QWidget* parent, const QRect& geometry) {
 
 } // namespace
 
-PlaybackClock& TMain::DefaultClock() {
-    static RealPlaybackClock clock;
-    return clock;
-}
-
 TMain::TMain(UserDialogs& dialogs, MidiOutService& service, PlaybackClock& clock, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs, [this] { EndGesture(); }), service_(service),
-      clock_(clock) {
+      clock_(clock), document_(std::make_unique<SongDocument>()) {
     setWindowTitle(QStringLiteral("Kadrel"));
     BuildLayout();
     BuildMenu();
     ResizeToDesignSize();
-    // The model reports an inconsistent quantity through a plain box with one OK button.
-    SetWeirdThingNotifier([this](const std::string& text) {
-        dialogs_.Message(this, QMessageBox::NoIcon, QStringLiteral("Kadrel"),
-                         QString::fromStdString(text), QMessageBox::Ok);
-    });
+    ConnectDocument();
     FormCreate();
 }
 
 TMain::~TMain() {
-    SetWeirdThingNotifier(nullptr);
-    // The score's notes refer to the song's, so the score is emptied first.
+    // The score's notes refer to the song's, so the score is emptied first; the document then
+    // goes without telling a window that is going too.
     if (Partition != nullptr)
         Partition->ClearNotes();
-    Notes.clear();
+    document_->disconnect(this);
+    document_->History().disconnect(this);
+    document_.reset();
 }
 
 void TMain::BuildLayout() {
@@ -106,7 +94,7 @@ void TMain::BuildLayout() {
     Partition->setGeometry(8, 8, 849, 112);
     Partition->SetInterWidth(8);
     Partition->SetSmallestWidth(2);
-    Partition->SetLargePosLen(16);
+    Partition->SetLargePosLen(StartGrid);
     Partition->SetCursorPos(0);
     Partition->SetMesureLen(64);
     Partition->SetVertGridLen(16);
@@ -155,8 +143,7 @@ void TMain::BuildLayout() {
     TrackList->setColumnWidth(3, 200);
     TrackList->headerItem()->setTextAlignment(2, Qt::AlignCenter);
     TrackList->header()->setStretchLastSection(false);
-    connect(TrackList, &QTreeWidget::itemSelectionChanged, this,
-            [this] { RunHandler([this] { TrackListClick(); }); });
+    Connect(TrackList, &QTreeWidget::itemSelectionChanged, &TMain::TrackListClick);
 
     AddTrack = new QPushButton(QStringLiteral("Ajouter"), client_);
     AddTrack->setGeometry(8, 128, 75, 25);
@@ -166,20 +153,16 @@ void TMain::BuildLayout() {
     DelTrack = new QPushButton(QStringLiteral("Supprimer"), client_);
     DelTrack->setGeometry(168, 128, 75, 25);
     DelTrack->setEnabled(false);
-    connect(AddTrack, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { AddTrackClick(); }); });
-    connect(ModTrack, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { ModTrackClick(); }); });
-    connect(DelTrack, &QPushButton::clicked, this,
-            [this] { RunHandler([this] { DelTrackClick(); }); });
+    Connect(AddTrack, &QPushButton::clicked, &TMain::AddTrackClick);
+    Connect(ModTrack, &QPushButton::clicked, &TMain::ModTrackClick);
+    Connect(DelTrack, &QPushButton::clicked, &TMain::DelTrackClick);
 
     BuildPlayPanel();
     BuildEditModePanel();
 
     TimerNoteOFF = new QTimer(this);
-    TimerNoteOFF->setInterval(250);
-    connect(TimerNoteOFF, &QTimer::timeout, this,
-            [this] { RunHandler([this] { TimerNoteOFFTimer(); }); });
+    TimerNoteOFF->setInterval(PreviewMs);
+    Connect(TimerNoteOFF, &QTimer::timeout, &TMain::TimerNoteOFFTimer);
 
     for (QWidget* w : {static_cast<QWidget*>(TrackList), static_cast<QWidget*>(AddTrack),
                        static_cast<QWidget*>(ModTrack), static_cast<QWidget*>(DelTrack)})
@@ -202,33 +185,17 @@ void TMain::BuildPlayPanel() {
     Forw2 = FlatButton(PanelPlay, 186, "Avance rapide", Picture::Forw2);
     ForwEnd = FlatButton(PanelPlay, 210, "Aller à la fin", Picture::ForwEnd);
 
-    auto click = [this](QToolButton* button, void (TMain::*handler)()) {
-        connect(button, &QToolButton::clicked, this,
-                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
-    };
-    auto press = [this](QToolButton* button, void (TMain::*handler)()) {
-        connect(button, &QToolButton::pressed, this,
-                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
-    };
-    auto release = [this](QToolButton* button) {
-        connect(button, &QToolButton::released, this,
-                [this] { RunHandler([this] { SpeedMouseUp(); }); });
-    };
-    click(BackBegin, &TMain::BackBeginClick);
-    release(BackBegin);
-    press(Back2, &TMain::Back2MouseDown);
-    release(Back2);
-    press(Back1, &TMain::Back1MouseDown);
-    release(Back1);
-    click(Play, &TMain::PlayClick);
-    click(StopPlay, &TMain::StopPlayClick);
-    click(PausePlay, &TMain::PausePlayClick);
-    press(Forw1, &TMain::Forw1MouseDown);
-    release(Forw1);
-    press(Forw2, &TMain::Forw2MouseDown);
-    release(Forw2);
-    click(ForwEnd, &TMain::ForwEndClick);
-    release(ForwEnd);
+    Connect(BackBegin, &QToolButton::clicked, &TMain::BackBeginClick);
+    Connect(Back2, &QToolButton::pressed, &TMain::Back2MouseDown);
+    Connect(Back1, &QToolButton::pressed, &TMain::Back1MouseDown);
+    Connect(Play, &QToolButton::clicked, &TMain::PlayClick);
+    Connect(StopPlay, &QToolButton::clicked, &TMain::StopPlayClick);
+    Connect(PausePlay, &QToolButton::clicked, &TMain::PausePlayClick);
+    Connect(Forw1, &QToolButton::pressed, &TMain::Forw1MouseDown);
+    Connect(Forw2, &QToolButton::pressed, &TMain::Forw2MouseDown);
+    Connect(ForwEnd, &QToolButton::clicked, &TMain::ForwEndClick);
+    for (QToolButton* seek : {BackBegin, Back2, Back1, Forw1, Forw2, ForwEnd})
+        Connect(seek, &QToolButton::released, &TMain::SpeedMouseUp);
 }
 
 void TMain::BuildEditModePanel() {
@@ -244,21 +211,17 @@ void TMain::BuildEditModePanel() {
         editModes_->addButton(mode);
     }
     ModeNote->setChecked(true);
-    connect(ModeNote, &QToolButton::clicked, this,
-            [this] { RunHandler([this] { ModeNoteClick(); }); });
-    connect(ModeDieze, &QToolButton::clicked, this,
-            [this] { RunHandler([this] { ModeDiezeClick(); }); });
+    Connect(ModeNote, &QToolButton::clicked, &TMain::ModeNoteClick);
+    Connect(ModeDieze, &QToolButton::clicked, &TMain::ModeDiezeClick);
 
     GridLess = FlatButton(PanelEditMode, 80, "Grille plus petite (raccourci clavier: - )",
                           Picture::GridLess);
     GridPlus = FlatButton(PanelEditMode, 104, "Grille plus grande (raccourci clavier: + )",
                           Picture::GridPlus);
-    connect(GridLess, &QToolButton::clicked, this,
-            [this] { RunHandler([this] { GridLessClick(); }); });
-    connect(GridPlus, &QToolButton::clicked, this,
-            [this] { RunHandler([this] { GridPlusClick(); }); });
+    Connect(GridLess, &QToolButton::clicked, &TMain::GridLessClick);
+    Connect(GridPlus, &QToolButton::clicked, &TMain::GridPlusClick);
 
-    GridSize = new QLabel(QStringLiteral("16"), PanelEditMode);
+    GridSize = new QLabel(QString::number(StartGrid), PanelEditMode);
     // Wide enough for "64" in the system font, which is larger than the 12 pixels it once had.
     GridSize->setGeometry(131, 5, 20, 16);
     GridSize->setToolTip(QStringLiteral("Taille actuelle de la grille"));
@@ -271,8 +234,7 @@ void TMain::BuildMenu() {
                        void (TMain::*handler)()) {
         QAction* action = Fichier->addAction(QString::fromUtf8(caption));
         action->setShortcut(shortcut);
-        connect(action, &QAction::triggered, this,
-                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+        Connect(action, &QAction::triggered, handler);
         return action;
     };
     Nouveau = item("&Nouveau", QKeySequence(Qt::Key_F2), &TMain::NouveauClick);
@@ -286,6 +248,7 @@ void TMain::BuildMenu() {
     Deasm = item("&Désassembler MIDI...", QKeySequence(Qt::Key_F5), &TMain::DeasmClick);
     Fichier->addSeparator();
     Quitter = item("&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4), &TMain::QuitterClick);
+    BuildEditionMenu();
 }
 
 void TMain::ResizeToDesignSize() {
@@ -304,13 +267,11 @@ void TMain::FormCreate() {
         const QString text = QString::fromStdString(e.what());
         QTimer::singleShot(0, this, [this, text] { ShowError(text); });
     }
-    Notes.clear();
-    Stretching = false;
-    SeekReleased = true;
+    stretching_ = false;
+    seekReleased_ = true;
     ApplyKeptEdges();
-    DraggedNote = nullptr;
-    Modified = false;
-    FileName.clear();
+    draggedNote_ = nullptr;
+    // The song starts empty, unmodified and without a file name.
 }
 
 void TMain::ApplyKeptEdges() {
@@ -354,17 +315,13 @@ void TMain::FormKeyDown(int Key) {
     case KeyDelete: {
         if (!ModeSelect->isChecked())
             return;
-        const TPartition::NoteVector freed = Partition->TakeSelectedNotes();
-        std::unordered_set<const TMidiNote*> doomed;
-        for (const auto& note : freed) {
-            doomed.insert(static_cast<const TMidiNote*>(note->Data));
-            // A drag under way lets go of a note that is going away.
-            if (note.get() == DraggedNote)
-                DraggedNote = nullptr;
-        }
-        RemoveNotes([&](const TMidiNote& note) { return doomed.count(&note) != 0; });
+        // A drag under way ends first, as its own step.
+        EndGesture();
+        const std::vector<std::uint32_t> doomed =
+            SongIndicesOf([](const TPartitionNote& note) { return note.Selected; });
+        document_->RemoveNotes(doomed, NoteEdit::Remove);
         Partition->Paint();
-        Modified = true;
+        document_->Touch();
         break;
     }
     case KeyKeypadPlus:
@@ -379,11 +336,11 @@ void TMain::FormKeyDown(int Key) {
 }
 
 void TMain::GridLessClick() {
-    SetGridSize(std::max(1, Partition->LargePosLen() / 2));
+    SetGridSize(std::max(SmallestGrid, Partition->LargePosLen() / 2));
 }
 
 void TMain::GridPlusClick() {
-    SetGridSize(std::min(64, Partition->LargePosLen() * 2));
+    SetGridSize(std::min(LargestGrid, Partition->LargePosLen() * 2));
 }
 
 // New notes snap to the grid size; the grid lines follow it, but never closer than 4 positions.
@@ -400,41 +357,26 @@ void TMain::QuitterClick() {
 }
 
 void TMain::closeEvent(QCloseEvent* event) {
-    if (!closePending_) {
-        // Unsaved work is offered for saving, as New and Open do; the window stays open when
-        // the user cancels or when the save did not happen.
-        if (Modified) {
-            const auto answer = Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
-                                    QStringLiteral("Voulez-vous enregistrer les modifications?"),
-                                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-            if (answer == QMessageBox::Cancel) {
-                event->ignore();
-                return;
-            }
-            if (answer == QMessageBox::Yes) {
-                RunHandler([this] { EnregistrerClick(); });
-                if (Modified) {
-                    event->ignore();
-                    return;
-                }
-            }
-        }
+    // Unsaved work is offered for saving, as New and Open do; the window stays open when the
+    // user cancels or when the save did not happen.
+    if (!closePending_ && !MaybeSave()) {
+        event->ignore();
+        return;
     }
     // A running loop ends first and sends its last messages through the port; the window
     // closes when it has returned. Every request waits, the second one as much as the first.
     if (playLoopRunning_ || seekLoopRunning_) {
         closePending_ = true;
-        PauseRequest = true;
-        SeekReleased = true;
+        pauseRequest_ = true;
+        seekReleased_ = true;
         event->ignore();
         return;
     }
     closing_ = true;
     TimerNoteOFF->stop();
     midiOut_.reset();
-    PauseRequest = true;
-    Partition->ClearNotes();
-    Notes.clear();
+    pauseRequest_ = true;
+    document_->Replace(Song(), true);
     event->accept();
 }
 
@@ -449,6 +391,9 @@ void TMain::RunHandler(const std::function<void()>& handler) {
     } catch (const std::exception& e) {
         ShowError(QString::fromStdString(e.what()));
     }
+    // Whatever the handler did to the selection, the track or the song shows in the Édition
+    // items before the next key can reach them.
+    UpdateEditActions();
 }
 
 QMessageBox::StandardButton TMain::Ask(QMessageBox::Icon icon, const QString& caption,
@@ -458,15 +403,6 @@ QMessageBox::StandardButton TMain::Ask(QMessageBox::Icon icon, const QString& ca
 
 void TMain::ShowError(const QString& text) {
     dialogs_.Message(this, QMessageBox::Critical, QStringLiteral("Erreur"), text, QMessageBox::Ok);
-}
-
-void TMain::RemoveNotes(const std::function<bool(const TMidiNote&)>& remove) {
-    // Notes that sound are stopped before any goes, so that a refused note-off frees nothing.
-    if (!sounding_.empty())
-        for (const auto& note : Notes)
-            if (remove(*note))
-                BeforeNoteChange(*note);
-    std::erase_if(Notes, [&](const std::unique_ptr<TMidiNote>& note) { return remove(*note); });
 }
 
 // --- sending ---

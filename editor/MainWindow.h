@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/PlaybackClock.h"
+#include "editor/SongDocument.h"
 #include "editor/UserDialogs.h"
 #include "midi/MidiOutService.h"
 #include "partition/Partition.h"
@@ -36,8 +37,9 @@ class TMidiOutput;
 class TTrackInfo;
 
 // The main window: the score of the selected track, the track list, the track, transport and
-// edit-mode buttons, and the Fichier menu. It holds the song (notes, track rows, file name,
-// unsaved-changes flag) and the output port on device 0.
+// edit-mode buttons, and the Fichier and Édition menus. It turns gestures and commands into changes
+// of the song document, shows the document in the score and the track list, and holds the output
+// port on device 0.
 class TMain : public QMainWindow {
     Q_OBJECT
 
@@ -53,10 +55,26 @@ public:
     // of the track list shows.
     static constexpr QSize MinimumClientSize{665, 216};
 
+    // Seek steps in pixels per step, the length of the preview of a note, the grid sizes (in
+    // positions) and the zone near either edge of the score where a drag scrolls it (pixels).
+    static constexpr std::int32_t SeekFastBack = -32;
+    static constexpr std::int32_t SeekBack = -8;
+    static constexpr std::int32_t SeekForward = 8;
+    static constexpr std::int32_t SeekFastForward = 32;
+    static constexpr int PreviewMs = 250;
+    static constexpr int SmallestGrid = 1;
+    static constexpr int LargestGrid = 64;
+    static constexpr int StartGrid = 16;
+    static constexpr std::int32_t EdgeScrollZone = 20;
+    // Virtual key codes that the keyboard handler knows.
+    static constexpr int KeyDelete = 46;
+    static constexpr int KeyKeypadPlus = 107;
+    static constexpr int KeyKeypadMinus = 109;
+
     // dialogs answers every question and shows every message; service provides device 0;
     // clock times playback and seeking. All three must outlive the window.
-    explicit TMain(UserDialogs& dialogs, MidiOutService& service = DefaultMidiOutService(),
-                   PlaybackClock& clock = DefaultClock(), QWidget* parent = nullptr);
+    TMain(UserDialogs& dialogs, MidiOutService& service, PlaybackClock& clock,
+          QWidget* parent = nullptr);
     ~TMain() override;
 
     // The track dialog, created after the window (the window does not own it).
@@ -97,25 +115,28 @@ public:
     QAction* SaveAs = nullptr;
     QAction* Deasm = nullptr;
     QAction* Quitter = nullptr;
+    QMenu* Edition = nullptr;
+    QAction* Annuler = nullptr;  // undoes the last step; its text names it
+    QAction* Retablir = nullptr; // redoes the step undone last
+    QAction* Couper = nullptr;
+    QAction* Copier = nullptr;
+    QAction* Coller = nullptr;
+    QAction* Supprimer = nullptr; // the Delete key's removal of the selected notes
+    QAction* ToutSelectionner = nullptr;
 
-    // --- the song ---
-    NoteList Notes;
-    bool Modified = false;
-    std::string FileName; // "" until the song has a file
+    // The song with its history. Every change goes through it; the score and the track list
+    // show it.
+    SongDocument& Document() { return *document_; }
+    const Song& SongView() const { return document_->Content(); }
+    bool IsModified() const { return document_->IsModified(); }
+    const std::string& FileName() const { return document_->FileName(); }
 
-    // --- note editing ---
-    bool Stretching = false;
-    std::int32_t AnchorX = 0; // -1: no rubber band under way
-    std::int32_t AnchorY = 0;
-    TPartitionNote* DraggedNote = nullptr;
-    std::uint8_t PreviewChannel = 0;
-    std::uint8_t PreviewNoteNum = 0;
-
-    // --- playback ---
-    std::int32_t PlayPos = 0;
-    bool StopRequest = false;
-    bool PauseRequest = false;
-    bool SeekReleased = true;
+    // The editing and playback state, for reading.
+    bool Stretching() const { return stretching_; }
+    std::int32_t AnchorX() const { return anchorX_; }
+    std::int32_t AnchorY() const { return anchorY_; }
+    const TPartitionNote* DraggedNote() const { return draggedNote_; }
+    bool SeekReleased() const { return seekReleased_; }
 
     // The port on device 0, or null when it could not be opened at start-up: commands then do
     // all their work but send nothing.
@@ -144,6 +165,14 @@ public:
     void EnregistrerClick();
     void SaveAsClick();
     void DeasmClick();
+
+    void AnnulerClick();
+    void RetablirClick();
+    void CouperClick();
+    void CopierClick();
+    void CollerClick();
+    void SupprimerClick();
+    void ToutSelectionnerClick();
 
     void PartitionExtMouseDown(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift,
                                std::int32_t X, std::int32_t Y, std::int32_t Pos,
@@ -178,18 +207,22 @@ public:
     // it and is shown in the box "Erreur" with its own text.
     void RunHandler(const std::function<void()>& handler);
 
+    // Asks whether to save unsaved changes before the song is dropped. True when the caller may
+    // go on: nothing to save, Non, or Oui and the song was saved. False on Annuler, and when Oui
+    // did not end with a saved file (the save dialog cancelled, or the save failed, whose error
+    // is shown first).
+    bool MaybeSave();
+
     // True while the play or the seek loop runs.
     bool PlayLoopRunning() const { return playLoopRunning_; }
     bool SeekLoopRunning() const { return seekLoopRunning_; }
 
-    // Whatever frees a note of Notes or changes it calls this first, with what the note is
-    // about to become (none when it is freed). A note that the play loop started and has not
-    // stopped is stopped now, unless it keeps its channel, number and start and its end is
+    // Whatever takes a note out of the song or changes it calls this first, with what the note
+    // is about to become (none when it leaves the song). A note that the play loop started and has
+    // not stopped is stopped now, unless it keeps its channel, number and start and its end is
     // still ahead of the loop, so that its own note-off will still come. Throws what the port
     // throws.
     void BeforeNoteChange(const TMidiNote& note, const TMidiNote* after = nullptr);
-
-    static PlaybackClock& DefaultClock();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -200,20 +233,41 @@ protected:
 private:
     void BuildLayout();
     void BuildMenu();
+    void BuildEditionMenu();
+    // Enables the Édition items that have something to do.
+    void UpdateEditActions();
+    // Reads what the clipboard holds that Coller can paste.
+    void ReadClipboard();
+    // Undoes or redoes one step, and what goes with it: the track buttons follow the rows, and
+    // a track that comes back or changes sends its program.
+    void StepHistory(bool undo);
+    // The selected notes of the shown track, in the song's order.
+    std::vector<const TMidiNote*> SelectedNotes() const;
+    // Where Coller puts the notes: the cursor's position when the cursor is in view, else the
+    // first position shown.
+    std::int64_t PastePosition() const;
     void BuildPlayPanel();
     void BuildEditModePanel();
     void ApplyKeptEdges();
     void SetGridSize(int size);
+    // Connects a signal of a component to a handler, run through the error box.
+    template <typename Sender, typename Signal>
+    void Connect(Sender* sender, Signal signal, void (TMain::*handler)()) {
+        connect(sender, signal, this,
+                [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+    }
+    void ConnectDocument();
 
     // The message boxes of the editor.
     QMessageBox::StandardButton Ask(QMessageBox::Icon icon, const QString& caption,
                                     const QString& text, QMessageBox::StandardButtons buttons);
     void ShowError(const QString& text);
 
-    // Track rows.
-    void AppendRow(const TrackRowTexts& texts);
-    void SetRow(int index, const TrackRowTexts& texts);
+    // Track rows: the list shows the song's tracks.
+    void ShowTracks();
     void SelectRow(int index);
+    // The shown tracks changed; selectedRow is the row to select (-1: none).
+    void TracksChanged(int selectedRow);
     int ChannelOwner(std::int32_t channel) const;
     void ShowChannelConflict(std::int32_t channel, int owner);
     void ShowNoTrackSelected();
@@ -225,18 +279,24 @@ private:
     void SendChangePatch(std::int32_t channel, std::int32_t program);
     void SendAllNotesOff(std::int32_t channel);
 
-    // Empties the song: score first (its notes refer to the song's), then notes and rows.
-    void ClearSong();
-    // Asks whether to save unsaved changes; false when the user cancels.
-    bool OfferToSave();
+    // The score shows the selected track's notes again after the song's notes changed, keeping
+    // the selection of the notes that stay; removed: notes were taken out, else put in.
+    void RefreshScore(bool removed);
+    // The shown notes take the positions and numbers of their records.
+    void RefreshShownNotes();
+    // The places in the song's notes of the shown notes for which pick holds, ascending.
+    std::vector<std::uint32_t>
+    SongIndicesOf(const std::function<bool(const TPartitionNote&)>& pick) const;
+    // The song's note that a shown note stands for.
+    static TMidiNote& SongNote(const TPartitionNote* note);
+    // Commits the drag under way as one step of the history.
+    void CommitDrag();
     // Builds the song from the file through the tolerant reader. A file it refuses gets a box
     // with the reason, and the song stays as it was.
     void ImportFile(const QString& path);
     // After Ouvrir refused path: offers to import it when the tolerant reader takes it, and
     // imports it on Oui. Otherwise shows Ouvrir's own box.
     void OfferImportAfterRefusedOpen(const QString& path);
-    // Removes the notes for which remove() holds from Notes, keeping the order of the others.
-    void RemoveNotes(const std::function<bool(const TMidiNote&)>& remove);
     // The song's file name as the user sees it.
     QString FileNameText() const;
 
@@ -246,7 +306,8 @@ private:
     // Sends a note-off for every (channel, note) that the play loop started and not stopped
     // and that the final all-notes-off on the rows' channels will not reach.
     void StopSoundingBeyondRows();
-    // Forgets the gesture under way (lengthening, dragging): its release may never come.
+    // Ends the gesture under way (lengthening, dragging): its release may never come. A drag
+    // becomes a step of the history.
     void EndGesture();
     // Changes a shown note and the song's note together.
     void ChangeNote(TPartitionNote* note, std::int32_t pos, std::int32_t noteNum, std::int32_t len);
@@ -257,9 +318,33 @@ private:
     MidiOutService& service_;
     PlaybackClock& clock_;
     TTrackInfo* trackInfo_ = nullptr;
+    std::unique_ptr<SongDocument> document_;
     std::unique_ptr<TMidiOutput> midiOut_;
     QButtonGroup* editModes_ = nullptr;
     QWidget* client_ = nullptr;
+
+    // --- note editing ---
+    bool stretching_ = false;
+    std::int32_t anchorX_ = 0; // -1: no rubber band under way
+    std::int32_t anchorY_ = 0;
+    TPartitionNote* draggedNote_ = nullptr;
+    std::uint8_t previewChannel_ = 0;
+    std::uint8_t previewNoteNum_ = 0;
+    // The notes that the drag under way moves and how far it moved them so far.
+    struct Drag {
+        std::vector<TMidiNote*> Notes;
+        std::int64_t DeltaPos = 0;
+        std::int32_t DeltaNote = 0;
+    };
+    Drag drag_;
+    // What Coller would paste: the notes on the clipboard, from position 0.
+    std::vector<TMidiNote> clipboardNotes_;
+
+    // --- playback ---
+    std::int32_t playPos_ = 0;
+    bool stopRequest_ = false;
+    bool pauseRequest_ = false;
+    bool seekReleased_ = true;
 
     bool playLoopRunning_ = false;
     bool seekLoopRunning_ = false;

@@ -14,7 +14,7 @@ SongForRender LoadSongForRender(const std::string& fileName) {
         throw Error(ImportRefusalText(refused.Reason(), refused.Offset()));
     }
     SongForRender song;
-    song.Rows = ImportedRowTexts(imported.Tracks);
+    song.Rows = RowTexts(imported.Tracks);
     song.Notes = std::move(imported.Notes);
     return song;
 }

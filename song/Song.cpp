@@ -1,5 +1,6 @@
 #include "song/Song.h"
 
+#include "song/Instruments.h"
 #include "util/Error.h"
 
 #include <charconv>
@@ -16,6 +17,19 @@ std::int32_t DecimalValue(const std::string& text) {
     if (first == last || error != std::errc() || end != last)
         throw Error("'" + text + "' is not a valid integer value");
     return value;
+}
+
+TrackRowTexts RowTexts(const SongTrack& track, std::size_t index) {
+    return {std::to_string(index), track.Name, std::to_string(track.Channel),
+            InstrumentText(track.Program)};
+}
+
+TrackRows RowTexts(const std::vector<SongTrack>& tracks) {
+    TrackRows rows;
+    rows.reserve(tracks.size());
+    for (std::size_t i = 0; i < tracks.size(); ++i)
+        rows.push_back(RowTexts(tracks[i], i));
+    return rows;
 }
 
 } // namespace kadrel

@@ -33,6 +33,29 @@ struct TrackRowTexts {
 
 using TrackRows = std::vector<TrackRowTexts>;
 
+// A track of the song, as the editor keeps it; its row texts are made from it when shown.
+struct SongTrack {
+    std::string Name;         // free text, UTF-8
+    std::int32_t Channel = 0; // 0..15; Ouvrir gives a track without channel events its number,
+                              // which can be 16 or more: nothing can be sent on such a channel
+    std::uint8_t Program = 0; // 0..127
+
+    bool operator==(const SongTrack&) const = default;
+};
+
+// The song being edited: every note, the tracks in row order (a note's Track is an index into
+// Tracks) and the file it was read from or last saved to.
+struct Song {
+    NoteList Notes;
+    std::vector<SongTrack> Tracks;
+    std::string FileName; // "" until the song has a file
+};
+
+// The texts of the row of a track at a given index: caption = the index, the name, the channel
+// in decimal and the instrument text of the program ("008 - Celesta ").
+TrackRowTexts RowTexts(const SongTrack& track, std::size_t index);
+TrackRows RowTexts(const std::vector<SongTrack>& tracks);
+
 // A decimal number read from one of the song's texts (a channel, a track number, the first
 // word of an instrument text). Throws Error("'<text>' is not a valid integer value") for
 // anything else, as such a text can only come from a fault.

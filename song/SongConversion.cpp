@@ -21,13 +21,11 @@ struct NotePoint {
 
 } // namespace
 
-void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
-                const ChangePatchSender& changePatch) {
-    const std::size_t firstRow = rows.size();
-    for (std::size_t t = 0; t < midi.Tracks.size(); ++t) {
-        const std::string number = std::to_string(rows.size());
-        rows.push_back({number, "", std::to_string(t), InstrumentText(0)});
-    }
+void ImportSong(const TMidi& midi, Song& song, const ChangePatchSender& changePatch) {
+    NoteList& notes = song.Notes;
+    const std::size_t firstRow = song.Tracks.size();
+    for (std::size_t t = 0; t < midi.Tracks.size(); ++t)
+        song.Tracks.push_back({"", static_cast<std::int32_t>(t), 0});
 
     // The last note of each number, so that a note-off finds it at once instead of searching
     // the whole list backwards.
@@ -36,7 +34,7 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
         lastOfNumber[note->NoteNum] = note.get();
 
     for (std::size_t t = 0; t < midi.Tracks.size(); ++t) {
-        TrackRowTexts& row = rows[firstRow + t];
+        SongTrack& row = song.Tracks[firstRow + t];
         // Times are summed wide and kept to the positions a note can hold, so that a file with
         // very long delta times does not wrap its notes round to negative positions.
         std::int64_t time = 0;
@@ -44,7 +42,7 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
             time = std::min(time + event->DeltaTime.GetValue(), MaxTick);
             if (event->IsMeta)
                 continue;
-            row.Channel = std::to_string(event->Channel);
+            row.Channel = event->Channel;
             if (const auto* on = dynamic_cast<const TMidiNoteONEvent*>(event.get())) {
                 // A data byte of 128 or more is no note: it could be neither played nor saved.
                 if (on->Note > 127)
@@ -58,7 +56,7 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
                     static_cast<std::int32_t>(std::clamp<std::int64_t>(MaxTick - time, 1, 16));
                 note->Pos = static_cast<std::int32_t>(std::min(time, MaxTick - note->Len));
                 note->Channel = on->Channel;
-                note->Track = static_cast<std::uint32_t>(t);
+                note->Track = static_cast<std::uint32_t>(firstRow + t);
                 lastOfNumber[note->NoteNum] = note.get();
                 notes.push_back(std::move(note));
             } else if (const auto* off = dynamic_cast<const TMidiNoteOFFEvent*>(event.get())) {
@@ -71,7 +69,7 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
                            dynamic_cast<const TMidiChangePatchEvent*>(event.get())) {
                 if (patch->Patch >= InstrumentCount)
                     continue;
-                row.Instrument = InstrumentText(patch->Patch);
+                row.Program = patch->Patch;
                 if (changePatch)
                     changePatch(patch->Channel, patch->Patch);
             }
@@ -79,7 +77,9 @@ void ImportSong(const TMidi& midi, TrackRows& rows, NoteList& notes,
     }
 }
 
-TMidi ExportSong(const NoteList& notes, const TrackRows& rows) {
+TMidi ExportSong(const Song& song) {
+    const NoteList& notes = song.Notes;
+    const std::vector<SongTrack>& rows = song.Tracks;
     TMidi midi;
     midi.Format = 1;
     midi.Division = 16;
@@ -94,8 +94,8 @@ TMidi ExportSong(const NoteList& notes, const TrackRows& rows) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         auto track = std::make_unique<TMidiTrack>();
         auto patch = std::make_unique<TMidiChangePatchEvent>();
-        patch->Channel = static_cast<std::uint8_t>(DecimalValue(rows[i].Channel) & 0x0F);
-        patch->Patch = static_cast<std::uint8_t>(ProgramOfInstrument(rows[i].Instrument));
+        patch->Channel = static_cast<std::uint8_t>(rows[i].Channel & 0x0F);
+        patch->Patch = rows[i].Program;
         track->Events.push_back(std::move(patch));
 
         // Each note gives its off then its on; a stable sort by tick then keeps, within a tick,

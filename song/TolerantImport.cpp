@@ -318,13 +318,4 @@ bool TolerantReaderAccepts(const std::string& path) {
     }
 }
 
-TrackRows ImportedRowTexts(const std::vector<ImportedTrack>& tracks) {
-    TrackRows rows;
-    rows.reserve(tracks.size());
-    for (std::size_t i = 0; i < tracks.size(); ++i)
-        rows.push_back({std::to_string(i), tracks[i].Name, std::to_string(tracks[i].Channel),
-                        InstrumentText(tracks[i].Program)});
-    return rows;
-}
-
 } // namespace kadrel

@@ -11,13 +11,6 @@
 
 namespace kadrel {
 
-// A track row made by the import, typed: the editor words its texts.
-struct ImportedTrack {
-    std::string Name;         // the track's first track name, UTF-8
-    std::uint8_t Channel = 0; // 0..15
-    std::uint8_t Program = 0; // 0..127
-};
-
 // The kinds of events that the song cannot hold, counted by the import.
 enum class DroppedKind : std::uint8_t {
     Controllers,
@@ -48,7 +41,8 @@ struct DroppedCounts {
 
 // A song made from a file read by the tolerant reader.
 struct TolerantImport {
-    std::vector<ImportedTrack> Tracks; // the rows, in order; a note's Track is an index here
+    std::vector<SongTrack> Tracks; // the rows, in order (channels 0..15); a note's Track is an
+                                   // index here
     NoteList Notes;
     DroppedCounts Dropped;
 };
@@ -56,9 +50,9 @@ struct TolerantImport {
 // Builds the song of a file:
 // - rows: tracks in file order; in each, one row per channel that has a note-on of velocity
 //   above 0 there, channels ascending. The name is the track's first track-name text (UTF-8
-//   when valid, else read as Latin-1). The program is that of the last program change on the
-//   row's channel, in any track, before the row's first note-on in the order (tick, track,
-//   event index); else of the first one on that channel in that order; else 0.
+//   when valid, else read as Latin-1, and always given as UTF-8). The program is that of the last
+//   program change on the row's channel, in any track, before the row's first note-on in the order
+//   (tick, track, event index); else of the first one on that channel in that order; else 0.
 // - notes: a note-on of velocity above 0 opens a note, appended track by track in event order;
 //   a note-off or a note-on of velocity 0 closes the oldest open note of its channel and number
 //   in the same track (length at least 1); a note left open ends at the track's last event; a
@@ -77,9 +71,5 @@ bool TolerantReaderAccepts(const std::string& path);
 
 // The song position of an absolute tick of a file with the given division (not 0).
 std::int32_t ImportPosition(std::uint64_t tick, std::uint16_t division);
-
-// The texts of the rows as the track list shows them: caption = row number, the name, the
-// channel in decimal and the instrument text of the program.
-TrackRows ImportedRowTexts(const std::vector<ImportedTrack>& tracks);
 
 } // namespace kadrel

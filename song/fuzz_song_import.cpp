@@ -51,7 +51,7 @@ bool NotesAreDistinct(const NoteList& notes) {
     return true;
 }
 
-bool Import(const std::vector<std::uint8_t>& bytes, TrackRows& rows, NoteList& notes) {
+bool Import(const std::vector<std::uint8_t>& bytes, Song& song) {
     ByteStream stream(bytes);
     TMidi midi;
     try {
@@ -59,29 +59,27 @@ bool Import(const std::vector<std::uint8_t>& bytes, TrackRows& rows, NoteList& n
     } catch (const Error&) {
         return false;
     }
-    ImportSong(midi, rows, notes, nullptr);
+    ImportSong(midi, song, nullptr);
     return true;
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    TrackRows rows;
-    NoteList notes;
-    if (!Import(std::vector<std::uint8_t>(data, data + size), rows, notes))
+    Song song;
+    if (!Import(std::vector<std::uint8_t>(data, data + size), song))
         return 0;
-    for (const auto& n : notes) {
+    for (const auto& n : song.Notes) {
         Require(n->Pos >= 0 && n->Len >= 1 && std::int64_t{n->Pos} + n->Len <= MaxTick);
-        Require(n->NoteNum <= 127 && n->Channel <= 15 && n->Track < rows.size());
+        Require(n->NoteNum <= 127 && n->Channel <= 15 && n->Track < song.Tracks.size());
     }
 
     ByteStream saved;
-    ExportSong(notes, rows).SaveToStream(saved);
-    TrackRows rowsAgain;
-    NoteList notesAgain;
-    Require(Import(saved.Bytes(), rowsAgain, notesAgain));
-    Require(rowsAgain.size() == rows.size());
-    if (NotesAreDistinct(notes))
-        Require(Keys(notesAgain) == Keys(notes));
+    ExportSong(song).SaveToStream(saved);
+    Song again;
+    Require(Import(saved.Bytes(), again));
+    Require(again.Tracks.size() == song.Tracks.size());
+    if (NotesAreDistinct(song.Notes))
+        Require(Keys(again.Notes) == Keys(song.Notes));
     return 0;
 }

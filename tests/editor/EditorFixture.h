@@ -167,6 +167,24 @@ private:
     std::multimap<std::uint32_t, std::function<void()>> actions_;
 };
 
+// The natural notes from the top row down; a sharp shares the row of the note below it.
+inline constexpr int Naturals[27] = {81, 79, 77, 76, 74, 72, 71, 69, 67, 65, 64, 62, 60, 59,
+                                     57, 55, 53, 52, 50, 48, 47, 45, 43, 41, 40, 38, 36};
+
+// A y inside the band of the row of note n on the window's score (rows are 4 pixels apart with
+// its spacing of 8).
+inline int YOf(int n) {
+    for (int k = 0; k < 27; ++k)
+        if (Naturals[k] == n)
+            return 4 * k + 2;
+    return YOf(n - 1);
+}
+
+// The x of position p on the window's score with the view at measure 0.
+inline int XOf(int p) {
+    return 2 * p;
+}
+
 // A main window with a recording output, scripted dialogs and virtual time.
 class EditorTest : public ::testing::Test {
 protected:
@@ -183,12 +201,37 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    void TearDown() override {
-        window->Modified = false;
-        window.reset();
-    }
+    void TearDown() override { window.reset(); }
 
     TPartition& score() { return *window->Partition; }
+
+    const NoteList& Notes() const { return window->SongView().Notes; }
+
+    // Appends notes to the song as one step, as a paste does; the score shows those of the
+    // selected track at its end.
+    void AddNotes(const std::vector<TMidiNote>& notes) {
+        std::vector<std::unique_ptr<TMidiNote>> added;
+        for (const TMidiNote& note : notes)
+            added.push_back(std::make_unique<TMidiNote>(note));
+        window->Document().AppendNotes(std::move(added), NoteEdit::Paste);
+    }
+
+    // Takes every note out of the song as one step.
+    void RemoveAllNotes() {
+        std::vector<std::uint32_t> all(Notes().size());
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = static_cast<std::uint32_t>(i);
+        window->Document().RemoveNotes(std::move(all), NoteEdit::Remove);
+    }
+
+    // Changes a track as one step, also in ways that the track dialog does not allow (a
+    // channel of 16 or more, a channel that another track has), as files can bring them.
+    void SetTrack(int index, const SongTrack& track) {
+        window->Document().ChangeTrack(static_cast<std::size_t>(index), track);
+    }
+
+    // The song as it is counts as saved.
+    void MarkSaved() { window->Document().MarkSaved(); }
 
     // Adds a track through the dialog.
     void AddTrack(int channel, int program = 0, const QString& name = QString()) {
@@ -201,6 +244,28 @@ protected:
         window->TrackList->clearSelection();
         window->TrackList->setCurrentItem(window->TrackList->topLevelItem(row));
         window->TrackList->topLevelItem(row)->setSelected(true);
+    }
+
+    // Pointer events on the score, as the platform sends them.
+    QWidget* area() { return window->Partition; }
+    void Press(int x, int y, Qt::MouseButton button = Qt::LeftButton,
+               Qt::KeyboardModifiers keys = {}) {
+        QTest::mousePress(area(), button, keys, QPoint(x, y));
+    }
+    void Move(int x, int y, Qt::MouseButtons held = Qt::LeftButton,
+              Qt::KeyboardModifiers keys = {}) {
+        // QTest::mouseMove carries no buttons; send the event the platform sends while dragging.
+        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), area()->mapToGlobal(QPointF(x, y)),
+                         Qt::NoButton, held, keys);
+        QApplication::sendEvent(area(), &move);
+    }
+    void Release(int x, int y, Qt::MouseButton button = Qt::LeftButton,
+                 Qt::KeyboardModifiers keys = {}) {
+        QTest::mouseRelease(area(), button, keys, QPoint(x, y));
+    }
+    void Click(int x, int y, Qt::MouseButton button = Qt::LeftButton) {
+        Press(x, y, button);
+        Release(x, y, button);
     }
 
     // The short messages sent, without their times.

@@ -19,11 +19,13 @@ constexpr const char* Usage = "Utilisation : kadrel-render MORCEAU.mid SORTIE.wa
 
 // Two rows, a piano on channel 0 and a flute on channel 3, with their notes in the order the
 // import makes them: track by track, by time.
-void MakeSong(TrackRows& rows, NoteList& notes) {
-    rows = {{"0", "", "0", "000 - Piano 1"}, {"1", "", "3", "073 - Flute"}};
+Song MakeSong() {
+    Song song;
+    song.Tracks = {{"", 0, 0}, {"", 3, 73}};
     for (const TMidiNote& note :
          {TMidiNote{60, 0, 16, 0, 0}, TMidiNote{64, 20, 16, 0, 0}, TMidiNote{67, 8, 30, 3, 1}})
-        notes.push_back(std::make_unique<TMidiNote>(note));
+        song.Notes.push_back(std::make_unique<TMidiNote>(note));
+    return song;
 }
 
 int RunCommand(const std::vector<std::string>& args, std::string& out, std::string& err) {
@@ -37,11 +39,8 @@ int RunCommand(const std::vector<std::string>& args, std::string& out, std::stri
 
 TEST(RenderCommand, ExitStatusesAndMessages) {
     TempDir dir;
-    TrackRows rows;
-    NoteList notes;
-    MakeSong(rows, notes);
     const std::string song = dir / "song.mid";
-    ExportSong(notes, rows).SaveToFile(song);
+    ExportSong(MakeSong()).SaveToFile(song);
     const std::string text = dir / "text.mid";
     test::WriteFile(text, {'n', 'o', 't', ' ', 'M', 'I', 'D', 'I'});
     const std::string wav = dir / "out.wav";
@@ -100,15 +99,14 @@ TEST(RenderCommand, WritesWhatTheExportRendersFromTheSongInMemory) {
     // Read back from the file with the import's rules, the rows' channels and instruments and
     // the notes render exactly as the song they were saved from.
     TempDir dir;
-    TrackRows rows;
-    NoteList notes;
-    MakeSong(rows, notes);
-    ExportSong(notes, rows).SaveToFile(dir / "song.mid");
+    const Song song = MakeSong();
+    ExportSong(song).SaveToFile(dir / "song.mid");
     std::string out;
     std::string err;
     ASSERT_EQ(RunCommand({dir / "song.mid", dir / "out.wav"}, out, err), RenderOk) << err;
 
-    const std::optional<ByteStream> expected = RenderWavBytes(notes, RenderTracksOf(rows));
+    const std::optional<ByteStream> expected =
+        RenderWavBytes(song.Notes, RenderTracksOf(RowTexts(song.Tracks)));
     ASSERT_TRUE(expected);
     EXPECT_TRUE(test::ReadFile(dir / "out.wav") == expected->Bytes());
     const SongForRender loaded = LoadSongForRender(dir / "song.mid");

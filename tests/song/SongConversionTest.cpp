@@ -27,10 +27,6 @@ std::unique_ptr<TMidiNote> Note(int num, int pos, int len, int channel = 0, int 
     return n;
 }
 
-NoteList Notes(std::vector<std::unique_ptr<TMidiNote>>&& list) {
-    return std::move(list);
-}
-
 NoteList MakeNotes(std::initializer_list<std::array<int, 5>> specs) {
     NoteList list;
     for (const auto& s : specs)
@@ -38,9 +34,15 @@ NoteList MakeNotes(std::initializer_list<std::array<int, 5>> specs) {
     return list;
 }
 
-TrackRowTexts Row(int number, const std::string& channel,
-                  const std::string& instrument = "000 - Piano 1") {
-    return {std::to_string(number), "", channel, instrument};
+SongTrack Row(int channel, int program = 0) {
+    return {"", channel, static_cast<std::uint8_t>(program)};
+}
+
+Song MakeSong(NoteList notes, std::vector<SongTrack> tracks) {
+    Song song;
+    song.Notes = std::move(notes);
+    song.Tracks = std::move(tracks);
+    return song;
 }
 
 using test::Saved;
@@ -54,16 +56,15 @@ std::string TrackEvents(const TMidi& midi, std::size_t t) {
 }
 
 TEST(SongExport, OneNoteSongIsByteExact) {
-    const NoteList notes = MakeNotes({{60, 0, 16, 0, 0}});
-    const TMidi midi = ExportSong(notes, {Row(0, "0")});
+    const TMidi midi = ExportSong(MakeSong(MakeNotes({{60, 0, 16, 0, 0}}), {Row(0)}));
     EXPECT_EQ(Hex(Saved(midi)),
               "4D 54 68 64 00 00 00 06 00 01 00 01 00 10 "
               "4D 54 72 6B 00 00 00 0F 00 C0 00 00 90 3C 7F 10 80 3C 00 00 FF 2F 00");
 }
 
 TEST(SongExport, NoRowsGivesAFormat1HeaderWithoutTracks) {
-    const NoteList notes = MakeNotes({{60, 0, 16, 0, 0}});
-    EXPECT_EQ(Hex(Saved(ExportSong(notes, {}))), "4D 54 68 64 00 00 00 06 00 01 00 00 00 10");
+    const TMidi midi = ExportSong(MakeSong(MakeNotes({{60, 0, 16, 0, 0}}), {}));
+    EXPECT_EQ(Hex(Saved(midi)), "4D 54 68 64 00 00 00 06 00 01 00 00 00 10");
 }
 
 TEST(SongExport, TrackOrdering) {
@@ -90,35 +91,36 @@ TEST(SongExport, TrackOrdering) {
          "00 C3 05 87 FF FF FF 70 90 3C 7F 0F 80 3C 00"},
     };
     for (auto& c : cases) {
-        const TMidi midi = ExportSong(c.notes, {Row(0, "3", "005 - E.Piano 2"), Row(1, "0")});
+        const TMidi midi = ExportSong(MakeSong(std::move(c.notes), {Row(3, 5), Row(0)}));
         EXPECT_EQ(TrackEvents(midi, 0), c.events) << c.what;
     }
 }
 
 TEST(SongExport, ProgramAndChannelOfTheRow) {
     struct Case {
-        std::string channel, instrument;
+        int channel, program;
         std::string patch;
     };
     const Case cases[] = {
-        {"0", "000 - Piano 1", "00 C0 00"},
-        {"9", "127 - Gunshot", "00 C9 7F"},
-        {"15", "008 - Celesta ", "00 CF 08"},
+        {0, 0, "00 C0 00"},
+        {9, 127, "00 C9 7F"},
+        {15, 8, "00 CF 08"},
         // rows made from files with more than 16 tracks: the program change goes to the
         // number modulo 16, never past the channels a file can hold
-        {"16", "001 - Piano 2", "00 C0 01"},
-        {"17", "001 - Piano 2", "00 C1 01"},
+        {16, 1, "00 C0 01"},
+        {17, 1, "00 C1 01"},
     };
     for (const auto& c : cases) {
-        const NoteList notes = MakeNotes({{60, 0, 1, 4, 0}});
-        const TMidi midi = ExportSong(notes, {Row(0, c.channel, c.instrument)});
+        const TMidi midi =
+            ExportSong(MakeSong(MakeNotes({{60, 0, 1, 4, 0}}), {Row(c.channel, c.program)}));
         EXPECT_EQ(TrackEvents(midi, 0), c.patch + " 00 94 3C 7F 01 84 3C 00") << c.channel;
     }
 }
 
-TEST(SongExport, ABadChannelTextIsAnError) {
-    const NoteList notes;
-    EXPECT_THROW(ExportSong(notes, {Row(0, "x")}), Error);
+// Channels and programs are numbers in the song; a decimal text that is not one (in a row's
+// texts read back by a tool) is an error.
+TEST(SongTexts, ABadDecimalTextIsAnError) {
+    EXPECT_THROW(DecimalValue("x"), Error);
 }
 
 TEST(InstrumentTexts, AreNumberedOnThreeDigits) {
@@ -134,8 +136,8 @@ TEST(InstrumentTexts, AreNumberedOnThreeDigits) {
 // --- import ---
 
 struct Imported {
-    TrackRows rows;
-    NoteList notes;
+    Song song;
+    TrackRows rows; // the texts of song.Tracks
     std::vector<std::string> sent;
 };
 
@@ -144,9 +146,10 @@ Imported Import(const Bytes& file) {
     TMidi midi;
     midi.LoadFromStream(stream);
     Imported out;
-    ImportSong(midi, out.rows, out.notes, [&](std::uint8_t ch, std::uint8_t p) {
+    ImportSong(midi, out.song, [&](std::uint8_t ch, std::uint8_t p) {
         out.sent.push_back(std::to_string(ch) + ":" + std::to_string(p));
     });
+    out.rows = RowTexts(out.song.Tracks);
     return out;
 }
 
@@ -174,43 +177,43 @@ std::vector<std::string> Describe(const NoteList& notes) {
 TEST(SongImport, FileWithoutTracks) {
     const Imported song = Import(File({}));
     EXPECT_TRUE(song.rows.empty());
-    EXPECT_TRUE(song.notes.empty());
+    EXPECT_TRUE(song.song.Notes.empty());
 }
 
 TEST(SongImport, NoteOnOfVelocity0IsAFurtherNote) {
     const Imported song =
         Import(File({{0x00, 0x90, 60, 100, 0x08, 0x90, 60, 0x00, 0x08, 0x90, 62, 0}}));
-    EXPECT_THAT(Describe(song.notes),
+    EXPECT_THAT(Describe(song.song.Notes),
                 ElementsAre("60@0+16 c0 t0", "60@8+16 c0 t0", "62@16+16 c0 t0"));
 }
 
 TEST(SongImport, OverlappingNotesOfOneNumberBothEndTheLaterOne) {
     const Imported song = Import(File(
         {{0x00, 0x90, 60, 100, 0x08, 0x90, 60, 100, 0x08, 0x80, 60, 0x40, 0x08, 0x80, 60, 0x40}}));
-    EXPECT_THAT(Describe(song.notes), ElementsAre("60@0+16 c0 t0", "60@8+16 c0 t0"));
+    EXPECT_THAT(Describe(song.song.Notes), ElementsAre("60@0+16 c0 t0", "60@8+16 c0 t0"));
 }
 
 TEST(SongImport, NoteOffInTheSameTickGivesLength1) {
     const Imported song = Import(File({{0x05, 0x93, 60, 100, 0x00, 0x83, 60, 0}}));
-    EXPECT_THAT(Describe(song.notes), ElementsAre("60@5+1 c3 t0"));
+    EXPECT_THAT(Describe(song.song.Notes), ElementsAre("60@5+1 c3 t0"));
 }
 
 TEST(SongImport, NoteOffInAnotherTrackEndsTheLastNoteOfItsNumber) {
     const Imported song = Import(File({{0x00, 0x90, 60, 100}, {0x20, 0x81, 60, 0}}));
-    EXPECT_THAT(Describe(song.notes), ElementsAre("60@0+32 c0 t0"));
+    EXPECT_THAT(Describe(song.song.Notes), ElementsAre("60@0+32 c0 t0"));
     EXPECT_EQ(song.rows[1].Channel, "1");
 }
 
 TEST(SongImport, NoteOffWithoutANoteIsPassedOver) {
     const Imported song =
         Import(File({{0x00, 0x80, 61, 0, 0x04, 0x90, 60, 100, 0x04, 0x80, 60, 0}}));
-    EXPECT_THAT(Describe(song.notes), ElementsAre("60@4+4 c0 t0"));
+    EXPECT_THAT(Describe(song.song.Notes), ElementsAre("60@4+4 c0 t0"));
 }
 
 TEST(SongImport, ADataByteAbove127MakesNoNote) {
     const Imported song =
         Import(File({{0x00, 0x90, 0xC8, 0x40, 0x00, 0x90, 60, 1, 0x10, 0x80, 0xC8, 0x00}}));
-    EXPECT_THAT(Describe(song.notes), ElementsAre("60@0+16 c0 t0"));
+    EXPECT_THAT(Describe(song.song.Notes), ElementsAre("60@0+16 c0 t0"));
 }
 
 TEST(SongImport, RowsTakeTheLastChannelAndTheProgram) {
@@ -236,14 +239,13 @@ TEST(SongImport, AFailingProgramChangeStopsTheImportAndKeepsWhatWasMade) {
         File({{0x00, 0x90, 60, 1, 0x00, 0xC0, 0x03, 0x00, 0x90, 62, 1}, {0x00, 0x90, 64, 1}}));
     TMidi midi;
     midi.LoadFromStream(stream);
-    TrackRows rows;
-    NoteList notes;
-    EXPECT_THROW(
-        ImportSong(midi, rows, notes, [](std::uint8_t, std::uint8_t) { throw Error("refused"); }),
-        Error);
+    Song song;
+    EXPECT_THROW(ImportSong(midi, song, [](std::uint8_t, std::uint8_t) { throw Error("refused"); }),
+                 Error);
+    const TrackRows rows = RowTexts(song.Tracks);
     EXPECT_EQ(rows.size(), 2u) << "the rows are made before the events";
     EXPECT_EQ(rows[0].Instrument, "003 - Honky Tonk");
-    EXPECT_THAT(Describe(notes), ElementsAre("60@0+16 c0 t0"));
+    EXPECT_THAT(Describe(song.Notes), ElementsAre("60@0+16 c0 t0"));
 }
 
 // Times beyond the last position a note can hold stay there, and every note ends by it, so
@@ -274,22 +276,22 @@ TEST(SongImport, NotesNearTheLastPositionEndWithinIt) {
     };
     for (const Case& c : cases) {
         const Imported song = Import(File({c.events}));
-        EXPECT_THAT(Describe(song.notes), ElementsAre(c.note)) << c.what;
-        const Imported again = Import(Saved(ExportSong(song.notes, song.rows)));
-        EXPECT_EQ(Describe(again.notes), Describe(song.notes)) << c.what;
+        EXPECT_THAT(Describe(song.song.Notes), ElementsAre(c.note)) << c.what;
+        const Imported again = Import(Saved(ExportSong(song.song)));
+        EXPECT_EQ(Describe(again.song.Notes), Describe(song.song.Notes)) << c.what;
     }
 }
 
 TEST(SongRoundTrip, ASavedSongOpensWithTheSameNotes) {
     std::mt19937 random(11);
     for (int round = 0; round < 200; ++round) {
-        TrackRows rows;
+        Song song;
         const int tracks = 1 + static_cast<int>(random() % 5);
         for (int t = 0; t < tracks; ++t)
-            rows.push_back({std::to_string(t), "", std::to_string(t),
-                            InstrumentText(static_cast<int>(random() % 128))});
+            song.Tracks.push_back({"", t, static_cast<std::uint8_t>(random() % 128)});
+        const TrackRows rows = RowTexts(song.Tracks);
         // Notes of one number within a track never overlap or touch, so each note-off ends its own.
-        NoteList notes;
+        NoteList& notes = song.Notes;
         std::vector<std::int32_t> freeFrom(tracks * 128, 0);
         for (int i = 0; i < 60; ++i) {
             const int t = static_cast<int>(random() % tracks);
@@ -300,7 +302,7 @@ TEST(SongRoundTrip, ASavedSongOpensWithTheSameNotes) {
             from = pos + len + 1;
             notes.push_back(Note(num, pos, len, t, t));
         }
-        const TMidi midi = ExportSong(notes, rows);
+        const TMidi midi = ExportSong(song);
         Imported back = Import(Saved(midi));
         ASSERT_EQ(back.rows.size(), rows.size());
         for (int t = 0; t < tracks; ++t) {
@@ -314,7 +316,7 @@ TEST(SongRoundTrip, ASavedSongOpensWithTheSameNotes) {
         std::vector<std::tuple<int, int, int, int, int>> expected, actual;
         for (const auto& n : notes)
             expected.push_back(key(n.get()));
-        for (const auto& n : back.notes)
+        for (const auto& n : back.song.Notes)
             actual.push_back(key(n.get()));
         std::sort(expected.begin(), expected.end());
         std::sort(actual.begin(), actual.end());

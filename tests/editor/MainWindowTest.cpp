@@ -1,6 +1,7 @@
 #include "EditorFixture.h"
 #include "core/Bytes.h"
 #include "core/TempDir.h"
+#include "editor/WeirdThingBox.h"
 #include "midi/Vlv.h"
 
 #include <QAction>
@@ -51,9 +52,9 @@ TEST_F(MainWindow, LayoutCaptionsAndStartState) {
     EXPECT_EQ(window->TrackList->columnWidth(0), 25);
     EXPECT_EQ(window->TrackList->columnWidth(1), 200);
     EXPECT_EQ(window->TrackList->columnWidth(3), 200);
-    EXPECT_FALSE(window->Modified);
-    EXPECT_EQ(window->FileName, "");
-    EXPECT_TRUE(window->SeekReleased);
+    EXPECT_FALSE(window->IsModified());
+    EXPECT_EQ(window->FileName(), "");
+    EXPECT_TRUE(window->SeekReleased());
     EXPECT_EQ(window->GridSize->text(), "16");
     EXPECT_EQ(window->GridSize->toolTip(), "Taille actuelle de la grille");
     EXPECT_EQ(window->TimerNoteOFF->interval(), 250);
@@ -216,49 +217,60 @@ TEST_F(MainWindow, KeypadPlusAndMinusWorkFromTheTrackListButNotTheMainKeyboard) 
     EXPECT_EQ(score().LargePosLen(), 8);
 }
 
-class DeleteKey : public EditorTest {
-protected:
-    void SetUp() override {
-        EditorTest::SetUp();
+// Delete removes the selected notes of the shown track, in selection mode only.
+TEST_F(MainWindow, DeleteKeyByMode) {
+    struct Case {
+        const char* name;
+        QToolButton* TMain::*mode;
+        std::vector<int> selected;       // shown notes, by place in the score
+        std::vector<std::int32_t> left;  // positions of the song's notes afterwards
+        std::vector<std::int32_t> shown; // and of the score's
+        bool modified;
+    };
+    const Case cases[] = {
+        // the other track's note (at 16) stays
+        {"selection mode", &TMain::ModeSelect, {0, 2}, {16, 32}, {32}, true},
+        {"selection mode, nothing selected: removes nothing but sets Modified",
+         &TMain::ModeSelect,
+         {},
+         {0, 16, 32, 48},
+         {0, 32, 48},
+         true},
+        {"note mode", &TMain::ModeNote, {0}, {0, 16, 32, 48}, {0, 32, 48}, false},
+        {"sharp mode", &TMain::ModeDieze, {0}, {0, 16, 32, 48}, {0, 32, 48}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        Create();
         AddTrack(0);
         AddTrack(1);
-        for (std::uint16_t t : {0, 1, 0, 0})
-            window->Notes.push_back(
-                std::make_unique<TMidiNote>(TMidiNote{60, 16 * window->Notes.size(), 8, 0, t}));
+        std::int32_t pos = 0;
+        for (std::uint16_t t : {0, 1, 0, 0}) {
+            AddNotes({{60, pos, 8, 0, t}});
+            pos += 16;
+        }
         SelectRow(0);
-        window->Modified = false;
+        MarkSaved();
+        ASSERT_EQ(score().NoteList().size(), 3u);
+        (window.get()->*c.mode)->setChecked(true);
+        for (int k : c.selected)
+            score().NoteList()[k]->Selected = true;
+        QTest::keyClick(window->TrackList, Qt::Key_Delete);
+        std::vector<std::int32_t> left;
+        for (const auto& note : Notes())
+            left.push_back(note->Pos);
+        EXPECT_EQ(left, c.left);
+        std::vector<std::int32_t> shown;
+        for (const auto& note : score().NoteList()) {
+            shown.push_back(note->Pos);
+            EXPECT_NE(std::find_if(Notes().begin(), Notes().end(),
+                                   [&](const auto& n) { return n.get() == note->Data; }),
+                      Notes().end());
+        }
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(window->IsModified(), c.modified);
     }
-};
-
-TEST_F(DeleteKey, RemovesTheSelectedNotesOfTheShownTrackInSelectionMode) {
-    ASSERT_EQ(score().NoteList().size(), 3u);
-    score().NoteList()[0]->Selected = true;
-    score().NoteList()[2]->Selected = true;
-    window->ModeSelect->click();
-    QTest::keyClick(window->TrackList, Qt::Key_Delete);
-    ASSERT_EQ(window->Notes.size(), 2u);
-    EXPECT_EQ(window->Notes[0]->Pos, 16) << "the other track's note stays";
-    EXPECT_EQ(window->Notes[1]->Pos, 32);
-    ASSERT_EQ(score().NoteList().size(), 1u);
-    EXPECT_EQ(score().NoteList()[0]->Data, window->Notes[1].get());
-    EXPECT_TRUE(window->Modified);
-}
-
-TEST_F(DeleteKey, DoesNothingInTheOtherModes) {
-    score().NoteList()[0]->Selected = true;
-    for (QToolButton* mode : {window->ModeNote, window->ModeDieze}) {
-        mode->setChecked(true);
-        window->FormKeyDown(46);
-        EXPECT_EQ(window->Notes.size(), 4u);
-        EXPECT_FALSE(window->Modified);
-    }
-}
-
-TEST_F(DeleteKey, WithNothingSelectedRemovesNothingButSetsModified) {
-    window->ModeSelect->click();
-    window->FormKeyDown(46);
-    EXPECT_EQ(window->Notes.size(), 4u);
-    EXPECT_TRUE(window->Modified);
 }
 
 TEST_F(MainWindow, ClosingWithoutChangesAsksNothing) {
@@ -297,10 +309,11 @@ TEST_F(MainWindow, ClosingWithChangesAndNoClosesWithoutSaving) {
     window->close();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->MidiOut(), nullptr) << "the port is released";
-    EXPECT_TRUE(window->Notes.empty());
+    EXPECT_TRUE(Notes().empty());
 }
 
 TEST_F(MainWindow, TheModelsInconsistencyReportIsAPlainBox) {
+    const WeirdThingBox box(dialogs, window.get()); // as the program installs it
     vlv weird;
     weird.Bytes.clear();
     weird.Bytes.push_back(0x05);
@@ -351,7 +364,7 @@ TEST_F(WithoutPort, CommandsDoTheirWorkAndSendNothing) {
     dialogs.OpenNames.push_back(QString::fromStdString(dir / "p.mid"));
     window->OuvrirClick();
     EXPECT_EQ(window->Row(0).Instrument, "006 - Harpsichord");
-    EXPECT_EQ(window->Notes.size(), 1u);
+    EXPECT_EQ(Notes().size(), 1u);
 
     EXPECT_THAT(dialogs.Texts(), ElementsAre("Voulez-vous enregistrer les modifications?"));
     EXPECT_TRUE(out.Messages().empty());

@@ -16,7 +16,7 @@ TEST_F(TrackCommands, AddAppendsSelectsAndSendsTheProgram) {
     EXPECT_THAT(RowTexts(), ElementsAre("0|Basse|0|005 - E.Piano 2"));
     EXPECT_EQ(window->SelectedRow(), 0);
     EXPECT_THAT(Sent(), ElementsAre(PatchMsg(0, 5)));
-    EXPECT_TRUE(window->Modified);
+    EXPECT_TRUE(window->IsModified());
     EXPECT_TRUE(window->ModTrack->isEnabled());
     EXPECT_TRUE(window->DelTrack->isEnabled());
     EXPECT_TRUE(window->TrackList->hasFocus() || !window->isActiveWindow());
@@ -47,7 +47,7 @@ TEST_F(TrackCommands, AChannelInUseIsRefusedWithTheOwnersNumber) {
     AddTrack(9);
     out.Clear();
     dialogs.Messages.clear();
-    window->Modified = false;
+    MarkSaved();
     AddTrack(9);
     ASSERT_EQ(dialogs.Messages.size(), 1u);
     EXPECT_EQ(dialogs.Messages[0].Text, "Le canal 9 est déjà utilisé par le track #2.");
@@ -55,18 +55,18 @@ TEST_F(TrackCommands, AChannelInUseIsRefusedWithTheOwnersNumber) {
     EXPECT_EQ(dialogs.Messages[0].Buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
     EXPECT_EQ(window->RowCount(), 3);
     EXPECT_TRUE(Sent().empty());
-    EXPECT_TRUE(window->Modified);
+    EXPECT_TRUE(window->IsModified());
 }
 
 TEST_F(TrackCommands, CancelChangesNothingButModified) {
     AddTrack(0);
-    window->Modified = false;
+    MarkSaved();
     out.Clear();
     dialogs.TrackInfoAnswers.push_back([](TTrackInfo&) { return false; });
     window->AddTrackClick();
     EXPECT_EQ(window->RowCount(), 1);
     EXPECT_TRUE(Sent().empty());
-    EXPECT_TRUE(window->Modified);
+    EXPECT_TRUE(window->IsModified());
 }
 
 TEST_F(TrackCommands, SixteenRowsDisableAddUntilOneIsDeleted) {
@@ -99,7 +99,7 @@ TEST_F(TrackCommands, ChangeKeepsItsOwnChannelAndRefusesAnothersChannel) {
 TEST_F(TrackCommands, RowsFromAFileSharingAChannelRefuseAChangeOfTheLaterOne) {
     AddTrack(5);
     AddTrack(6);
-    window->TrackList->topLevelItem(1)->setText(2, "5"); // as a file can bring them
+    SetTrack(1, {"", 5, 0}); // as a file can bring them
     SelectRow(1);
     dialogs.TrackInfoAnswers.push_back([](TTrackInfo& d) {
         d.TrackName->setText("nouveau nom");
@@ -142,23 +142,23 @@ TEST_F(TrackCommands, ChangeFillsTheDialogFromTheRow) {
 TEST_F(TrackCommands, ChangeOrDeleteWithoutASelectedRow) {
     for (auto command : {&TMain::ModTrackClick, &TMain::DelTrackClick}) {
         dialogs.Messages.clear();
-        window->Modified = false;
+        MarkSaved();
         (window.get()->*command)();
         ASSERT_EQ(dialogs.Messages.size(), 1u);
         EXPECT_EQ(dialogs.Messages[0].Text, "Vous devez sélectionner un track.");
         EXPECT_EQ(dialogs.Messages[0].Buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        EXPECT_TRUE(window->Modified);
+        EXPECT_TRUE(window->IsModified());
     }
 }
 
 TEST_F(TrackCommands, ChangingTheChannelLeavesExistingNotesOnTheOldOne) {
     AddTrack(0);
-    window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
+    AddNotes({{60, 0, 16, 0, 0}});
     SelectRow(0);
     out.Clear();
     dialogs.TrackInfoAnswers.push_back(FillTrack(3, 0));
     window->ModTrackClick();
-    EXPECT_EQ(window->Notes[0]->Channel, 0);
+    EXPECT_EQ(Notes()[0]->Channel, 0);
     EXPECT_THAT(Sent(), ElementsAre(PatchMsg(3, 0)));
 }
 
@@ -167,8 +167,7 @@ TEST_F(TrackCommands, DeletingTrack1Of3FreesItsNotesAndRenumbers) {
     AddTrack(1);
     AddTrack(2);
     for (std::uint16_t t : {0, 1, 2, 1, 2})
-        window->Notes.push_back(
-            std::make_unique<TMidiNote>(TMidiNote{static_cast<std::uint8_t>(60 + t), 0, 16, 0, t}));
+        AddNotes({{static_cast<std::uint8_t>(60 + t), 0, 16, 0, t}});
     SelectRow(1);
     ASSERT_EQ(score().NoteList().size(), 2u);
     out.Clear();
@@ -180,45 +179,48 @@ TEST_F(TrackCommands, DeletingTrack1Of3FreesItsNotesAndRenumbers) {
     EXPECT_EQ(question.Icon, QMessageBox::Question);
     EXPECT_EQ(question.Buttons, QMessageBox::Yes | QMessageBox::Cancel);
     EXPECT_THAT(RowTexts(), ElementsAre("0||0|000 - Piano 1", "1||2|000 - Piano 1"));
-    ASSERT_EQ(window->Notes.size(), 3u);
-    EXPECT_EQ(window->Notes[0]->Track, 0);
-    EXPECT_EQ(window->Notes[1]->Track, 1);
-    EXPECT_EQ(window->Notes[1]->NoteNum, 62);
-    EXPECT_EQ(window->Notes[2]->Track, 1);
+    ASSERT_EQ(Notes().size(), 3u);
+    EXPECT_EQ(Notes()[0]->Track, 0);
+    EXPECT_EQ(Notes()[1]->Track, 1);
+    EXPECT_EQ(Notes()[1]->NoteNum, 62);
+    EXPECT_EQ(Notes()[2]->Track, 1);
     EXPECT_TRUE(score().NoteList().empty());
     EXPECT_EQ(window->SelectedRow(), -1);
     EXPECT_TRUE(Sent().empty());
 }
 
-TEST_F(TrackCommands, DeletingTheOnlyTrackDisablesChangeAndDelete) {
-    AddTrack(0);
-    dialogs.Answers.push_back(QMessageBox::Yes);
-    window->DelTrackClick();
-    EXPECT_EQ(window->RowCount(), 0);
-    EXPECT_TRUE(window->AddTrack->isEnabled());
-    EXPECT_FALSE(window->ModTrack->isEnabled());
-    EXPECT_FALSE(window->DelTrack->isEnabled());
-}
-
-TEST_F(TrackCommands, CancelledDeleteKeepsEverything) {
-    AddTrack(0);
-    window->Modified = false;
-    dialogs.Answers.push_back(QMessageBox::Cancel);
-    window->DelTrackClick();
-    EXPECT_EQ(window->RowCount(), 1);
-    EXPECT_TRUE(window->Modified);
+// Deleting the only track leaves no row, and Modifier and Supprimer disabled; Annuler keeps
+// everything but sets Modified.
+TEST_F(TrackCommands, DeletingTheOnlyTrackOrCancelling) {
+    const struct {
+        QMessageBox::StandardButton answer;
+        int rows;
+        bool modTrackAndDelTrack;
+    } cases[] = {{QMessageBox::Yes, 0, false}, {QMessageBox::Cancel, 1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        window.reset();
+        Create();
+        AddTrack(0);
+        MarkSaved();
+        dialogs.Answers.push_back(c.answer);
+        window->DelTrackClick();
+        EXPECT_EQ(window->RowCount(), c.rows);
+        EXPECT_TRUE(window->AddTrack->isEnabled());
+        EXPECT_EQ(window->ModTrack->isEnabled(), c.modTrackAndDelTrack);
+        EXPECT_EQ(window->DelTrack->isEnabled(), c.modTrackAndDelTrack);
+        EXPECT_TRUE(window->IsModified());
+    }
 }
 
 TEST_F(TrackCommands, ClickingARowShowsItsNotes) {
     AddTrack(0);
     AddTrack(1);
-    window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
-    window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{64, 16, 8, 1, 1}));
-    window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{67, 32, 8, 1, 1}));
+    AddNotes({{60, 0, 16, 0, 0}, {64, 16, 8, 1, 1}, {67, 32, 8, 1, 1}});
     const QRect row0 = window->TrackList->visualItemRect(window->TrackList->topLevelItem(0));
     QTest::mouseClick(window->TrackList->viewport(), Qt::LeftButton, {}, row0.center());
     ASSERT_EQ(score().NoteList().size(), 1u);
-    EXPECT_EQ(score().NoteList()[0]->Data, window->Notes[0].get());
+    EXPECT_EQ(score().NoteList()[0]->Data, Notes()[0].get());
     const QRect row1 = window->TrackList->visualItemRect(window->TrackList->topLevelItem(1));
     QTest::mouseClick(window->TrackList->viewport(), Qt::LeftButton, {}, row1.center());
     ASSERT_EQ(score().NoteList().size(), 2u);
@@ -229,7 +231,7 @@ TEST_F(TrackCommands, ClickingARowShowsItsNotes) {
 
 TEST_F(TrackCommands, ARefusedProgramChangeIsShownAndEndsTheCommand) {
     out.RefuseSend(11);
-    window->Modified = false;
+    MarkSaved();
     dialogs.TrackInfoAnswers.push_back(FillTrack(0, 3));
     QTest::mouseClick(window->AddTrack, Qt::LeftButton);
     ASSERT_FALSE(dialogs.Messages.empty());
@@ -237,7 +239,12 @@ TEST_F(TrackCommands, ARefusedProgramChangeIsShownAndEndsTheCommand) {
     EXPECT_EQ(dialogs.Messages.back().Text,
               "Couldn't send MIDI short message: error 11 (Invalid parameter passed)");
     EXPECT_EQ(window->RowCount(), 1) << "the row stays";
-    EXPECT_FALSE(window->Modified) << "the rest of the command is not done";
+    // The row is a change of the song, saved or not; the command's own marking of the song
+    // as modified is not done, so undoing the row leaves the song as saved.
+    EXPECT_TRUE(window->IsModified());
+    window->Document().Undo();
+    EXPECT_FALSE(window->IsModified()) << "the rest of the command is not done";
+    window->Document().Redo();
     EXPECT_FALSE(window->ModTrack->isEnabled());
 }
 

@@ -2,6 +2,8 @@
 
 #include <QToolButton>
 
+#include <array>
+
 #include <gmock/gmock.h>
 
 namespace kadrel::test {
@@ -9,61 +11,19 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// The natural notes from the top row down; a sharp shares the row of the note below it.
-constexpr int Naturals[27] = {81, 79, 77, 76, 74, 72, 71, 69, 67, 65, 64, 62, 60, 59,
-                              57, 55, 53, 52, 50, 48, 47, 45, 43, 41, 40, 38, 36};
-
-// A y inside the band of the row of note n (rows are 4 pixels apart with the window's
-// spacing of 8).
-int YOf(int n) {
-    for (int k = 0; k < 27; ++k)
-        if (Naturals[k] == n)
-            return 4 * k + 2;
-    return YOf(n - 1);
-}
-
-// The x of position p with the view at measure 0.
-int XOf(int p) {
-    return 2 * p;
-}
-
 class Editing : public EditorTest {
 protected:
     void SetUp() override {
         EditorTest::SetUp();
         AddTrack(3);
-        window->Modified = false;
+        MarkSaved();
         out.Clear();
-    }
-
-    QWidget* area() { return window->Partition; }
-
-    void Press(int x, int y, Qt::MouseButton button = Qt::LeftButton,
-               Qt::KeyboardModifiers keys = {}) {
-        QTest::mousePress(area(), button, keys, QPoint(x, y));
-    }
-    void Move(int x, int y, Qt::MouseButtons held = Qt::LeftButton,
-              Qt::KeyboardModifiers keys = {}) {
-        // QTest::mouseMove carries no buttons; send the event the platform sends while dragging.
-        QMouseEvent move(QEvent::MouseMove, QPointF(x, y), area()->mapToGlobal(QPointF(x, y)),
-                         Qt::NoButton, held, keys);
-        QApplication::sendEvent(area(), &move);
-    }
-    void Release(int x, int y, Qt::MouseButton button = Qt::LeftButton,
-                 Qt::KeyboardModifiers keys = {}) {
-        QTest::mouseRelease(area(), button, keys, QPoint(x, y));
-    }
-    void Click(int x, int y, Qt::MouseButton button = Qt::LeftButton) {
-        Press(x, y, button);
-        Release(x, y, button);
     }
 
     // Adds a note to the song and the score, as if read from a file.
     TPartitionNote* Put(int num, int pos, int len) {
-        window->Notes.push_back(
-            std::make_unique<TMidiNote>(TMidiNote{static_cast<std::uint8_t>(num), pos, len, 3, 0}));
-        TMidiNote* note = window->Notes.back().get();
-        return score().AddNote(note->NoteNum, note->Pos, note->Len, note);
+        AddNotes({TMidiNote{static_cast<std::uint8_t>(num), pos, len, 3, 0}});
+        return score().NoteList().back().get();
     }
 
     std::vector<std::string> Shown() const {
@@ -85,18 +45,17 @@ TEST_F(Editing, AClickInNoteModeAddsANoteOfTheDefaultLength) {
     const std::pair<int, int> cases[] = {{16, 12}, {64, 48}, {4, 3}, {2, 2}, {1, 1}};
     for (const auto& [grid, length] : cases) {
         score().SetLargePosLen(static_cast<std::uint8_t>(grid));
-        window->Notes.clear();
-        score().ClearNotes();
+        RemoveAllNotes();
         Click(XOf(70), YOf(60));
-        ASSERT_EQ(window->Notes.size(), 1u);
-        const TMidiNote& note = *window->Notes[0];
+        ASSERT_EQ(Notes().size(), 1u);
+        const TMidiNote& note = *Notes()[0];
         EXPECT_EQ(note.Len, length) << grid;
         EXPECT_EQ(note.Pos, 70 / grid * grid) << grid;
         EXPECT_EQ(note.NoteNum, 60);
         EXPECT_EQ(note.Channel, 3);
         EXPECT_EQ(note.Track, 0);
     }
-    EXPECT_TRUE(window->Modified);
+    EXPECT_TRUE(window->IsModified());
 }
 
 TEST_F(Editing, TheNewNoteIsPreviewedOnTheTracksChannel) {
@@ -130,46 +89,69 @@ TEST_F(Editing, DraggingAfterAddingSetsTheLengthByKey) {
     };
     for (const auto& c : cases) {
         score().SetLargePosLen(static_cast<std::uint8_t>(c.grid));
-        score().ClearNotes();
-        window->Notes.clear();
+        RemoveAllNotes();
         Press(XOf(64), YOf(60));
         Move(XOf(64 + c.distance), YOf(60), Qt::LeftButton, c.keys);
         Release(XOf(64 + c.distance), YOf(60));
-        ASSERT_EQ(window->Notes.size(), 1u);
-        EXPECT_EQ(window->Notes[0]->Len, c.length) << c.grid << " " << c.distance << " " << c.keys;
+        ASSERT_EQ(Notes().size(), 1u);
+        EXPECT_EQ(Notes()[0]->Len, c.length) << c.grid << " " << c.distance << " " << c.keys;
         EXPECT_EQ(score().NoteList()[0]->Len, c.length);
-        EXPECT_FALSE(window->Stretching);
+        EXPECT_FALSE(window->Stretching());
     }
 }
 
-TEST_F(Editing, AMoveWithoutTheButtonDoesNotLengthen) {
-    Press(XOf(0), YOf(60));
-    Move(XOf(30), YOf(60), Qt::NoButton);
-    Release(XOf(30), YOf(60));
-    EXPECT_EQ(window->Notes[0]->Len, 12);
-}
-
-TEST_F(Editing, APressOnANoteAddsASecondNoteAtTheCellStart) {
-    Put(60, 5, 20);
-    Click(XOf(10), YOf(60));
-    EXPECT_THAT(Shown(), ElementsAre("60@5+20", "60@0+12"));
-}
-
-TEST_F(Editing, APressOutsideTheRowsAddsNote0) {
-    Click(1, 0); // (0, 0) would mean the middle of the control to the test library
-    ASSERT_EQ(window->Notes.size(), 1u);
-    EXPECT_EQ(window->Notes[0]->NoteNum, 0);
-}
-
-TEST_F(Editing, TheRightButtonRemovesTheNoteUnderThePointer) {
-    Put(60, 0, 16);
-    Put(62, 0, 16);
-    Click(XOf(4), YOf(60), Qt::RightButton);
-    EXPECT_THAT(Shown(), ElementsAre("62@0+16"));
-    ASSERT_EQ(window->Notes.size(), 1u);
-    EXPECT_EQ(window->Notes[0]->NoteNum, 62);
-    EXPECT_TRUE(Sent().empty());
-    EXPECT_TRUE(window->Modified);
+// Presses in note mode: what the song and the score hold afterwards (the same notes in the same
+// order), and what was sent.
+TEST_F(Editing, PressesInNoteMode) {
+    struct Case {
+        const char* name;
+        std::vector<std::array<int, 3>> notes; // number, position, length
+        std::function<void()> gesture;
+        std::vector<std::string> shown;
+        std::vector<std::uint32_t> sent;
+    };
+    const Case cases[] = {
+        {"a move without the button does not lengthen",
+         {},
+         [this] {
+             Press(XOf(0), YOf(60));
+             Move(XOf(30), YOf(60), Qt::NoButton);
+             Release(XOf(30), YOf(60));
+         },
+         {"60@0+12"},
+         {NoteOnMsg(3, 60)}},
+        {"a press on a note adds a second note at the cell start",
+         {{60, 5, 20}},
+         [this] { Click(XOf(10), YOf(60)); },
+         {"60@5+20", "60@0+12"},
+         {NoteOnMsg(3, 60)}},
+        // (0, 0) would mean the middle of the control to the test library
+        {"a press outside the rows adds note 0",
+         {},
+         [this] { Click(1, 0); },
+         {"0@0+12"},
+         {NoteOnMsg(3, 0)}},
+        {"the right button removes the note under the pointer",
+         {{60, 0, 16}, {62, 0, 16}},
+         [this] { Click(XOf(4), YOf(60), Qt::RightButton); },
+         {"62@0+16"},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RemoveAllNotes();
+        for (const auto& [num, pos, len] : c.notes)
+            Put(num, pos, len);
+        MarkSaved();
+        out.Clear();
+        c.gesture();
+        EXPECT_EQ(Shown(), c.shown);
+        EXPECT_EQ(Notes().size(), c.shown.size());
+        EXPECT_EQ(Sent(), c.sent);
+        EXPECT_TRUE(window->IsModified());
+        if (window->TimerNoteOFF->isActive())
+            window->TimerNoteOFFTimer();
+    }
 }
 
 TEST_F(Editing, SharpModeRaisesWithTheLeftButtonAndLowersWithTheRight) {
@@ -208,18 +190,19 @@ TEST_F(Editing, WithoutASelectedRowAPressOnlyPreviewsOnChannel0) {
     for (QToolButton* mode : {window->ModeNote, window->ModeSelect, window->ModeDieze}) {
         mode->click();
         out.Clear();
-        window->Modified = false;
+        MarkSaved();
         Click(XOf(0), YOf(67));
         window->TimerNoteOFFTimer();
         EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(0, 67), NoteOffMsg(0, 67)));
-        EXPECT_TRUE(window->Notes.empty());
-        EXPECT_TRUE(window->Modified);
+        EXPECT_TRUE(Notes().empty());
+        EXPECT_TRUE(window->IsModified());
     }
 }
 
 TEST_F(Editing, ARowOnChannel16FailsAtThePreviewAndChangesNothing) {
-    window->TrackList->topLevelItem(0)->setText(2, "16");
+    SetTrack(0, {"", 16, 0});
     Put(60, 0, 16);
+    MarkSaved();
     dialogs.Messages.clear();
     Click(XOf(40), YOf(60));
     window->ModeDieze->click();
@@ -228,7 +211,7 @@ TEST_F(Editing, ARowOnChannel16FailsAtThePreviewAndChangesNothing) {
     EXPECT_EQ(dialogs.Messages[0].Text, "Invalid MIDI channel: 16");
     EXPECT_EQ(dialogs.Messages[1].Text, "Invalid MIDI channel: 16");
     EXPECT_THAT(Shown(), ElementsAre("60@0+16"));
-    EXPECT_FALSE(window->Modified);
+    EXPECT_FALSE(window->IsModified());
     EXPECT_FALSE(window->TimerNoteOFF->isActive()) << "nothing sounds, so nothing is left to stop";
     // selection works as usual
     window->ModeSelect->click();
@@ -254,7 +237,7 @@ TEST_F(Editing, SelectionByClickAddsToTheSelection) {
     Click(XOf(4), YOf(60));
     Click(XOf(4), YOf(64));
     EXPECT_THAT(Shown(), ElementsAre("60@0+16*", "64@0+16*"));
-    EXPECT_EQ(window->AnchorX, -1);
+    EXPECT_EQ(window->AnchorX(), -1);
     EXPECT_TRUE(Sent().empty());
 }
 
@@ -316,7 +299,7 @@ TEST_F(Editing, DraggingMovesTheSelectionOnTheGridAndKeepsDistances) {
     Move(XOf(40), YOf(62));
     EXPECT_THAT(Shown(), ElementsAre("62@32+8*", "66@47+4*", "67@0+4"));
     Release(XOf(40), YOf(62));
-    EXPECT_EQ(window->DraggedNote, nullptr);
+    EXPECT_EQ(window->DraggedNote(), nullptr);
     EXPECT_TRUE(Sent().empty());
 }
 
@@ -351,10 +334,10 @@ TEST_F(Editing, DeleteDuringADragLetsGoOfTheFreedNote) {
     window->ModeSelect->click();
     Put(60, 0, 8);
     Press(XOf(2), YOf(60));
-    ASSERT_NE(window->DraggedNote, nullptr);
+    ASSERT_NE(window->DraggedNote(), nullptr);
     window->FormKeyDown(46);
-    EXPECT_EQ(window->DraggedNote, nullptr);
-    EXPECT_TRUE(window->Notes.empty());
+    EXPECT_EQ(window->DraggedNote(), nullptr);
+    EXPECT_TRUE(Notes().empty());
     Move(XOf(40), YOf(62)); // must not touch the freed note
     Release(XOf(40), YOf(62));
     EXPECT_TRUE(score().NoteList().empty());
@@ -391,8 +374,7 @@ TEST_F(Editing, AGestureWhoseReleaseIsLostEndsWhenABoxOpensOrAtTheNextPress) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        window->Notes.clear();
-        score().ClearNotes();
+        RemoveAllNotes();
         if (c.drag) {
             window->ModeSelect->click();
             Put(60, 16, 8);

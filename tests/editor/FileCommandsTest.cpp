@@ -44,7 +44,7 @@ protected:
 
     std::vector<std::string> NoteTexts() const {
         std::vector<std::string> out;
-        for (const auto& n : window->Notes)
+        for (const auto& n : Notes())
             out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" +
                           std::to_string(n->Len) + " c" + std::to_string(n->Channel) + " t" +
                           std::to_string(n->Track));
@@ -61,7 +61,7 @@ TEST_F(FileCommands, OpenMakesRowsNotesSelectsTheFirstTrackAndSendsPrograms) {
                                {0x00, 0xC1, 0x21, 0x08, 0x91, 43, 100, 0x20, 0x81, 43, 0},
                                {},
                            }));
-    window->Modified = true;
+    window->Document().Touch();
     dialogs.Answers.push_back(QMessageBox::No);
     Open(path);
     EXPECT_EQ(dialogs.Messages.front().Text, "Voulez-vous enregistrer les modifications?");
@@ -73,8 +73,8 @@ TEST_F(FileCommands, OpenMakesRowsNotesSelectsTheFirstTrackAndSendsPrograms) {
     EXPECT_EQ(window->SelectedRow(), 0);
     ASSERT_EQ(score().NoteList().size(), 1u);
     EXPECT_EQ(score().NoteList()[0]->NoteNum, 60);
-    EXPECT_FALSE(window->Modified);
-    EXPECT_EQ(window->FileName, path.toStdString());
+    EXPECT_FALSE(window->IsModified());
+    EXPECT_EQ(window->FileName(), path.toStdString());
 }
 
 TEST_F(FileCommands, ImportEdgeCases) {
@@ -120,7 +120,7 @@ TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithoutAName) {
     ASSERT_EQ(::mkfifo((dir / "pipe.mid").c_str(), 0600), 0);
     for (const QString& path : {Write("bad.mid", {'n', 'o', 'p', 'e'}), Path("pipe.mid")}) {
         AddTrack(0);
-        window->Modified = false;
+        MarkSaved();
         ::alarm(10);
         Open(path);
         ::alarm(0);
@@ -130,52 +130,97 @@ TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithoutAName) {
         EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Ok)
             << "the tolerant reader refuses it too: no import is offered";
         EXPECT_EQ(window->RowCount(), 0);
-        EXPECT_TRUE(window->Notes.empty());
-        EXPECT_EQ(window->FileName, "");
-        EXPECT_FALSE(window->Modified);
+        EXPECT_TRUE(Notes().empty());
+        EXPECT_EQ(window->FileName(), "");
+        EXPECT_FALSE(window->IsModified());
     }
 }
 
 TEST_F(FileCommands, CancelAtTheSaveQuestionChangesNothing) {
     AddTrack(2);
-    window->FileName = "/somewhere/song.mid";
+    window->Document().SetFileName("/somewhere/song.mid");
     for (auto command : {&TMain::NouveauClick, &TMain::OuvrirClick}) {
         dialogs.Answers.push_back(QMessageBox::Cancel);
         (window.get()->*command)();
         EXPECT_EQ(window->RowCount(), 1);
-        EXPECT_TRUE(window->Modified);
-        EXPECT_EQ(window->FileName, "/somewhere/song.mid");
+        EXPECT_TRUE(window->IsModified());
+        EXPECT_EQ(window->FileName(), "/somewhere/song.mid");
         EXPECT_TRUE(dialogs.Folders.empty()) << "no file dialog after Cancel";
+    }
+}
+
+// Oui to the save question, then no file saved: the save dialog cancelled, or the save failing
+// (its error shown first). Every command that would drop the song stops there as after Annuler.
+TEST_F(FileCommands, YesWithoutASavedFileStopsEveryCommandThatDropsTheSong) {
+    const std::string folder = dir / "folder.mid";
+    ::mkdir(folder.c_str(), 0755);
+    const QString other = Write("other.mid", MidiFile({{0x00, 0x90, 60, 1}}));
+    const std::pair<const char*, std::function<void()>> commands[] = {
+        {"Nouveau", [this] { window->NouveauClick(); }},
+        {"Ouvrir", [this] { window->OuvrirClick(); }},
+        {"Importer", [this] { window->ImporterClick(); }},
+        {"closing", [this] { window->close(); }},
+    };
+    const struct {
+        const char* name;
+        std::string fileName; // "" makes Enregistrer ask for a name, which is refused here
+        std::vector<QString> texts;
+    } saves[] = {
+        {"save dialog cancelled", "", {"Voulez-vous enregistrer les modifications?"}},
+        {"save failed",
+         folder,
+         {"Voulez-vous enregistrer les modifications?",
+          QString::fromStdString("Impossible de créer le fichier " + folder)}},
+    };
+    for (const auto& [command, run] : commands) {
+        for (const auto& save : saves) {
+            SCOPED_TRACE(std::string(command) + ", " + save.name);
+            window.reset();
+            Create();
+            AddTrack(2);
+            window->Document().SetFileName(save.fileName);
+            dialogs = ScriptedDialogs();
+            dialogs.Answers.push_back(QMessageBox::Yes);
+            dialogs.OpenNames.push_back(other);
+            run();
+            EXPECT_EQ(dialogs.Texts(), save.texts);
+            EXPECT_EQ(dialogs.Folders.size(), save.fileName.empty() ? 1u : 0u)
+                << "the save dialog only";
+            EXPECT_TRUE(window->isVisible());
+            EXPECT_EQ(window->RowCount(), 1);
+            EXPECT_TRUE(window->IsModified());
+            EXPECT_EQ(window->FileName(), save.fileName);
+        }
     }
 }
 
 TEST_F(FileCommands, NewAfterYesSavesThenEmpties) {
     AddTrack(0);
     const QString path = Path("saved.mid");
-    window->FileName = path.toStdString();
+    window->Document().SetFileName(path.toStdString());
     dialogs.Answers.push_back(QMessageBox::Yes);
     window->NouveauClick();
     EXPECT_EQ(ReadFile(path.toStdString()).size(), 14u + 8 + 3 + 4);
     EXPECT_EQ(window->RowCount(), 0);
-    EXPECT_EQ(window->FileName, "");
-    EXPECT_FALSE(window->Modified);
+    EXPECT_EQ(window->FileName(), "");
+    EXPECT_FALSE(window->IsModified());
     EXPECT_TRUE(window->ModTrack->isEnabled()) << "New leaves the track buttons as they were";
 }
 
 TEST_F(FileCommands, SaveWritesTheSongByteForByte) {
     AddTrack(0);
-    window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
+    AddNotes({{60, 0, 16, 0, 0}});
     const QString path = Path("one.mid");
     dialogs.SaveNames.push_back(path);
     window->EnregistrerClick(); // no name yet: asks for one
     EXPECT_EQ(Hex(ReadFile(path.toStdString())),
               "4D 54 68 64 00 00 00 06 00 01 00 01 00 10 4D 54 72 6B 00 00 00 0F "
               "00 C0 00 00 90 3C 7F 10 80 3C 00 00 FF 2F 00");
-    EXPECT_EQ(window->FileName, path.toStdString());
-    EXPECT_FALSE(window->Modified);
+    EXPECT_EQ(window->FileName(), path.toStdString());
+    EXPECT_FALSE(window->IsModified());
 
     // Saving again under the name writes without a dialog.
-    window->Notes.push_back(std::make_unique<TMidiNote>(TMidiNote{62, 16, 1, 0, 0}));
+    AddNotes({{62, 16, 1, 0, 0}});
     window->EnregistrerClick();
     EXPECT_EQ(dialogs.Folders.size(), 1u);
     EXPECT_EQ(ReadFile(path.toStdString()).size(), 45u);
@@ -190,13 +235,13 @@ TEST_F(FileCommands, SaveAsUnderAnExistingNameAsksFirst) {
     EXPECT_EQ(ReadFile(path.toStdString()), Bytes({1, 2, 3})) << "No writes nothing";
     EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(dialogs.Messages.back().Text.contains(path));
-    EXPECT_TRUE(window->Modified);
+    EXPECT_TRUE(window->IsModified());
 
     dialogs.SaveNames.push_back(path);
     dialogs.Answers.push_back(QMessageBox::Yes);
     window->SaveAsClick();
     EXPECT_EQ(ReadFile(path.toStdString()).size(), 14u + 8 + 3 + 4);
-    EXPECT_FALSE(window->Modified);
+    EXPECT_FALSE(window->IsModified());
 }
 
 TEST_F(FileCommands, SaveAsWithoutExtensionUsesTheNameAsTyped) {
@@ -210,12 +255,12 @@ TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndModifiedAndShowsTheError) {
     AddTrack(0);
     const std::string folder = dir / "folder.mid";
     ::mkdir(folder.c_str(), 0755);
-    window->FileName = folder;
+    window->Document().SetFileName(folder);
     QTest::keyClick(window.get(), Qt::Key_F4);
     EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
     EXPECT_EQ(dialogs.Messages.back().Text.toStdString(),
               "Impossible de créer le fichier " + folder);
-    EXPECT_TRUE(window->Modified);
+    EXPECT_TRUE(window->IsModified());
 }
 
 TEST_F(FileCommands, ARowOnChannel16IsSavedOnChannel0) {
@@ -228,7 +273,7 @@ TEST_F(FileCommands, ARowOnChannel16IsSavedOnChannel0) {
     ASSERT_EQ(window->RowCount(), 17);
     EXPECT_EQ(window->Row(16).Channel, "16");
     const QString saved = Path("saved.mid");
-    window->FileName = saved.toStdString();
+    window->Document().SetFileName(saved.toStdString());
     window->EnregistrerClick();
     const Bytes bytes = ReadFile(saved.toStdString());
     ASSERT_GE(bytes.size(), 14u + 17 * 15);
@@ -244,10 +289,9 @@ TEST_F(FileCommands, ASavedSongOpensAgainWithTheSameNotes) {
                                          {36, 0, 4, 9, 1},
                                          {38, 8, 4, 9, 1},
                                          {67, 100, 1, 0, 0}};
-    for (const auto& n : song)
-        window->Notes.push_back(std::make_unique<TMidiNote>(n));
+    AddNotes(song);
     const QString path = Path("again.mid");
-    window->FileName = path.toStdString();
+    window->Document().SetFileName(path.toStdString());
     window->EnregistrerClick();
     Open(path);
     EXPECT_THAT(NoteTexts(), ElementsAre("60@0+12 c0 t0", "64@4+30 c0 t0", "67@100+1 c0 t0",
@@ -257,7 +301,7 @@ TEST_F(FileCommands, ASavedSongOpensAgainWithTheSameNotes) {
 
 TEST_F(FileCommands, DisassembleWritesTheListingBesideTheFileAndHandsItToTheDesktop) {
     AddTrack(0);
-    window->FileName = "/some/song.mid";
+    window->Document().SetFileName("/some/song.mid");
     const QString path = Write("one.mid", MidiFile({{0x00, 0x90, 60, 127}}));
     dialogs.OpenNames.push_back(path);
     window->DeasmClick();
@@ -266,8 +310,8 @@ TEST_F(FileCommands, DisassembleWritesTheListingBesideTheFileAndHandsItToTheDesk
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(std::string(text.begin(), text.begin() + 17), "Disassembling of ");
     EXPECT_THAT(dialogs.Opened, ElementsAre(QString::fromStdString(listing)));
-    EXPECT_EQ(window->FileName, "/some/song.mid");
-    EXPECT_TRUE(window->Modified);
+    EXPECT_EQ(window->FileName(), "/some/song.mid");
+    EXPECT_TRUE(window->IsModified());
     EXPECT_EQ(window->RowCount(), 1);
 }
 
@@ -325,7 +369,7 @@ TEST_F(FileCommands, OuvrirShowsTheSongFromItsBeginningAndNouveauKeepsTheView) {
         SCOPED_TRACE(c.name);
         score().SetFirstMesure(5);
         score().SetCursorPos(700);
-        window->Modified = false;
+        MarkSaved();
         c.command();
         EXPECT_EQ(score().FirstMesure(), c.firstMesure);
         EXPECT_EQ(score().CursorPos(), c.cursor);

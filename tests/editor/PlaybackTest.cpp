@@ -18,14 +18,16 @@ protected:
     void SetUp() override {
         EditorTest::SetUp();
         AddTrack(0);
-        window->Modified = false;
+        MarkSaved();
         out.Clear();
     }
 
     void AddNote(int num, int pos, int len, int channel = 0, int track = 0) {
-        window->Notes.push_back(std::make_unique<TMidiNote>(
-            TMidiNote{static_cast<std::uint8_t>(num), pos, len, static_cast<std::uint8_t>(channel),
-                      static_cast<std::uint16_t>(track)}));
+        AddNotes(
+            {TMidiNote{static_cast<std::uint8_t>(num), pos, len, static_cast<std::uint8_t>(channel),
+                       static_cast<std::uint16_t>(track)}});
+        // as if read from a file: closing asks nothing
+        MarkSaved();
     }
 
     // Presses Play and runs the loop in virtual time until a scheduled Stop or Pause ends it.
@@ -43,18 +45,65 @@ protected:
     }
 };
 
-TEST_F(Playback, FirstStepHandlesPositionMinus1AndNotesAt0StartAfter30ms) {
-    AddNote(60, 0, 2);
-    PlayUntilStopAt(T0 + 100);
-    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 30, NoteOnMsg(0, 60)},
-                                                 RecordedMessage{T0 + 90, NoteOffMsg(0, 60)}));
-}
-
-TEST_F(Playback, ANoteAt10OfLength5StartsAt330msAndStopsAt480ms) {
-    AddNote(64, 10, 5, 2);
-    PlayUntilStopAt(T0 + 600);
-    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 330, NoteOnMsg(2, 64)},
-                                                 RecordedMessage{T0 + 480, NoteOffMsg(2, 64)}));
+// When the notes of the song go out, counted from the start of the loop.
+TEST_F(Playback, WhenNotesStartAndStop) {
+    struct Note {
+        int num, pos, len, channel;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Note> notes;
+        std::int32_t cursor;      // in pixels, where Play starts
+        std::vector<Note> during; // added at 100 ms
+        std::uint32_t stopAt;
+        std::vector<RecordedMessage> sent; // before the final all-notes-off, times from the start
+    };
+    const Case cases[] = {
+        {"the first step handles position -1: notes at 0 start after 30 ms",
+         {{60, 0, 2, 0}},
+         0,
+         {},
+         100,
+         {{30, NoteOnMsg(0, 60)}, {90, NoteOffMsg(0, 60)}}},
+        {"a note at 10 of length 5 starts at 330 ms and stops at 480 ms",
+         {{64, 10, 5, 2}},
+         0,
+         {},
+         600,
+         {{330, NoteOnMsg(2, 64)}, {480, NoteOffMsg(2, 64)}}},
+        {"Play starts at the cursor",
+         {{60, 3, 1, 0}, {61, 8, 1, 0}},
+         16,
+         {},
+         50,
+         {{30, NoteOnMsg(0, 61)}}},
+        {"notes added during playback play from the next step",
+         {},
+         0,
+         {{70, 5, 1, 0}},
+         250,
+         {{180, NoteOnMsg(0, 70)}, {210, NoteOffMsg(0, 70)}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.reset();
+        Create();
+        AddTrack(0);
+        for (const Note& n : c.notes)
+            AddNote(n.num, n.pos, n.len, n.channel);
+        score().SetCursorPos(c.cursor);
+        out.Clear();
+        const std::uint32_t start = clock.NowMs();
+        clock.At(start + 100, [&] {
+            for (const Note& n : c.during)
+                AddNote(n.num, n.pos, n.len, n.channel);
+        });
+        PlayUntilStopAt(start + c.stopAt);
+        std::vector<RecordedMessage> sent = BeforeAllNotesOff();
+        for (RecordedMessage& m : sent)
+            m.TimeMs -= start;
+        EXPECT_EQ(sent, c.sent);
+    }
 }
 
 TEST_F(Playback, WithinAStepOffsGoBeforeOnsInListOrder) {
@@ -78,14 +127,6 @@ TEST_F(Playback, TheCursorFollowsTwoPositionsAheadOfTheNotesSent) {
     // After the step that handles position q, the cursor is at position q + 2 (pixel 2q + 4).
     EXPECT_THAT(cursors, ElementsAre(2, 4, 6, 8));
     EXPECT_EQ(score().CursorPos(), 0) << "Stop puts the cursor back at 0";
-}
-
-TEST_F(Playback, PlayStartsAtTheCursor) {
-    AddNote(60, 3, 1);
-    AddNote(61, 8, 1);
-    score().SetCursorPos(16); // position 8
-    PlayUntilStopAt(T0 + 50);
-    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 30, NoteOnMsg(0, 61)}));
 }
 
 TEST_F(Playback, StopSends128NoteOffsOnEveryRowChannelAndPutsTheCursorAt0) {
@@ -182,7 +223,7 @@ TEST_F(Playback, ButtonStatesFollowTheTransport) {
 }
 
 TEST_F(Playback, ARowOnChannel16FailsTheAllNotesOffAtThatRow) {
-    window->TrackList->topLevelItem(0)->setText(2, "16");
+    SetTrack(0, {"", 16, 0});
     AddTrack(4);
     out.Clear();
     PlayUntilStopAt(T0 + 40);
@@ -222,13 +263,6 @@ TEST_F(Playback, LateStepsCatchUpWithoutWaiting) {
     EXPECT_THAT(onTimes, ElementsAre(30, 140, 140, 140, 150, 180, 210, 240));
 }
 
-TEST_F(Playback, NotesAddedDuringPlaybackPlayFromTheNextStep) {
-    clock.At(T0 + 100, [this] { AddNote(70, 5, 1); });
-    PlayUntilStopAt(T0 + 250);
-    EXPECT_THAT(BeforeAllNotesOff(), ElementsAre(RecordedMessage{T0 + 180, NoteOnMsg(0, 70)},
-                                                 RecordedMessage{T0 + 210, NoteOffMsg(0, 70)}));
-}
-
 TEST_F(Playback, PlaybackGoesOnAfterTheLastNote) {
     AddNote(60, 0, 1);
     PlayUntilStopAt(T0 + 3000);
@@ -250,7 +284,7 @@ TEST_F(Playback, ClosingWhilePlayingEndsTheLoopBeforeThePortIsClosed) {
     for (std::size_t i = calls.size() - 129; i < calls.size() - 1; ++i)
         offsets += calls[i].What == RecordedCall::Kind::ShortMsg && calls[i].Result == 0 ? 1 : 0;
     EXPECT_EQ(offsets, 128) << "the final note-offs went through the open port";
-    EXPECT_TRUE(window->Notes.empty());
+    EXPECT_TRUE(Notes().empty());
 }
 
 // --- notes that sound while the song changes ---
@@ -267,7 +301,8 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
     struct Case {
         const char* name;
         std::function<void(TMain&, TPartitionNote*)> act;
-        bool stopsAtOnce; // otherwise it sounds on until the loop ends
+        bool stopsAtOnce;         // otherwise it sounds on until the loop ends
+        bool lengthening = false; // the note is added by a press that is still held
     };
     const Case cases[] = {
         {"right click in note mode",
@@ -298,18 +333,9 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
              MoveHeld(w, 16, 60);
          },
          true},
-        {"lengthened",
-         [](TMain& w, TPartitionNote*) {
-             w.Stretching = true;
-             MoveHeld(w, 200, 60);
-         },
-         false},
-        {"shortened to end behind the loop",
-         [](TMain& w, TPartitionNote*) {
-             w.Stretching = true;
-             MoveHeld(w, 0, 60);
-         },
-         true},
+        {"lengthened", [](TMain& w, TPartitionNote*) { MoveHeld(w, 200, 60); }, false, true},
+        {"shortened to end behind the loop", [](TMain& w, TPartitionNote*) { MoveHeld(w, 0, 60); },
+         true, true},
         {"its track deleted", [](TMain& w, TPartitionNote*) { w.DelTrackClick(); }, true},
         {"Nouveau", [](TMain& w, TPartitionNote*) { w.NouveauClick(); }, true},
         {"Ouvrir", [](TMain& w, TPartitionNote*) { w.OuvrirClick(); }, true},
@@ -319,10 +345,21 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
         window.reset();
         Create();
         AddTrack(0);
-        // Channel 5 has no row, so the final all-notes-off does not reach the note.
-        AddNote(60, 0, 100, 5);
-        window->TrackListClick();
-        window->Modified = false;
+        if (c.lengthening) {
+            // A row on channel 16 ends the final all-notes-off at once, so that it does not
+            // reach the note, which the press adds at 0 on the second row's channel 5.
+            SetTrack(0, {"", 16, 0});
+            AddTrack(5);
+            window->PartitionExtMouseDown(window->Partition, Qt::LeftButton, {{}, Qt::LeftButton},
+                                          0, 0, 0, 0, 60, nullptr);
+            window->TimerNoteOFFTimer(); // the preview ends before playback starts
+            ASSERT_TRUE(window->Stretching());
+        } else {
+            // Channel 5 has no row, so the final all-notes-off does not reach the note.
+            AddNote(60, 0, 100, 5);
+            window->TrackListClick();
+        }
+        MarkSaved();
         dialogs.Answers = {QMessageBox::Yes}; // to the deletion's question
         dialogs.OpenNames = {QStringLiteral("/nonexistent/song.mid")};
         out.Clear();
@@ -420,7 +457,7 @@ TEST_F(Playback, StopOrPauseTakesBackAPlayNotYetStarted) {
         EXPECT_FALSE(window->PlayLoopRunning());
         EXPECT_TRUE(window->Play->isEnabled());
         EXPECT_EQ(clock.NowMs(), start + 90) << "no loop ran after the first one";
-        window->Notes.clear();
+        RemoveAllNotes();
     }
 }
 
@@ -475,7 +512,7 @@ TEST_F(Playback, EveryCloseRequestWaitsForTheLoopsAndNoLoopStartsAfterIt) {
         Create();
         AddTrack(0);
         AddNote(60, 0, 100);
-        window->Modified = false;
+        MarkSaved();
         out.Clear();
         clock.At(clock.NowMs() + 100, c.atClose);
         // Ends a seek that should not have started.
@@ -493,7 +530,7 @@ TEST_F(Playback, EveryCloseRequestWaitsForTheLoopsAndNoLoopStartsAfterIt) {
         for (std::size_t i = 1; i <= 128; ++i)
             EXPECT_EQ(calls[i].Result, 0u);
         EXPECT_EQ(calls.back().What, RecordedCall::Kind::Close);
-        EXPECT_TRUE(window->Notes.empty());
+        EXPECT_TRUE(Notes().empty());
     }
 }
 

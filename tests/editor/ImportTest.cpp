@@ -37,7 +37,7 @@ protected:
 
     std::vector<std::string> NoteTexts() const {
         std::vector<std::string> out;
-        for (const auto& n : window->Notes)
+        for (const auto& n : Notes())
             out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" +
                           std::to_string(n->Len) + " c" + std::to_string(n->Channel) + " t" +
                           std::to_string(n->Track));
@@ -54,8 +54,8 @@ protected:
         EXPECT_EQ(window->SelectedRow(), 0);
         ASSERT_EQ(score().NoteList().size(), 2u) << "the first row's notes are shown";
         EXPECT_EQ(score().NoteList()[1]->NoteNum, 64);
-        EXPECT_EQ(window->FileName, "");
-        EXPECT_TRUE(window->Modified);
+        EXPECT_EQ(window->FileName(), "");
+        EXPECT_TRUE(window->IsModified());
     }
 
     TempDir dir;
@@ -64,8 +64,8 @@ protected:
 TEST_F(Import, CtrlIImportsShowsTheFirstRowAndSaysWhatWasNotKept) {
     const QString path = Write("real.mid", RealSong);
     AddTrack(5);
-    window->FileName = "/some/song.mid";
-    window->Modified = false;
+    window->Document().SetFileName("/some/song.mid");
+    MarkSaved();
     score().SetFirstMesure(3);
     score().SetCursorPos(200);
     out.Clear();
@@ -109,13 +109,13 @@ TEST_F(Import, AsksAboutUnsavedChangesAsOuvrirDoes) {
     window->ImporterClick(); // the open dialog is cancelled
     EXPECT_EQ(dialogs.Folders.size(), 1u);
     EXPECT_EQ(window->RowCount(), 1);
-    EXPECT_TRUE(window->Modified);
+    EXPECT_TRUE(window->IsModified());
 }
 
 TEST_F(Import, ARefusedFileLeavesTheSongAsItWas) {
     AddTrack(3);
-    window->FileName = "/some/song.mid";
-    window->Modified = false;
+    window->Document().SetFileName("/some/song.mid");
+    MarkSaved();
     dialogs.OpenNames.push_back(Write("bad.mid", Smf(0, 96, {{0, 0x3C, 0x40}})));
     window->ImporterClick();
     ASSERT_EQ(dialogs.Messages.size(), 1u);
@@ -123,8 +123,8 @@ TEST_F(Import, ARefusedFileLeavesTheSongAsItWas) {
     EXPECT_EQ(dialogs.Messages[0].Text.toStdString(),
               ImportRefusalText(SmfRefusal::DataByteWithoutStatus, 23));
     EXPECT_EQ(window->RowCount(), 1);
-    EXPECT_EQ(window->FileName, "/some/song.mid");
-    EXPECT_FALSE(window->Modified);
+    EXPECT_EQ(window->FileName(), "/some/song.mid");
+    EXPECT_FALSE(window->IsModified());
 
     dialogs.OpenNames.push_back(QString::fromStdString(dir / "gone.mid"));
     window->RunHandler([this] { window->ImporterClick(); });
@@ -153,13 +153,13 @@ TEST_F(Import, RefusedOuvrirOffersTheImport) {
 TEST_F(Import, NonLeavesTheEmptySongAndEnregistrerAsksForAName) {
     const QString path = Write("real.mid", RealSong);
     AddTrack(0);
-    window->Modified = false;
+    MarkSaved();
     dialogs.OpenNames.push_back(path);
     dialogs.Answers.push_back(QMessageBox::No);
     window->OuvrirClick();
     EXPECT_EQ(window->RowCount(), 0);
-    EXPECT_EQ(window->FileName, "");
-    EXPECT_FALSE(window->Modified);
+    EXPECT_EQ(window->FileName(), "");
+    EXPECT_FALSE(window->IsModified());
 
     // F4 no longer replaces the file with the empty song: it asks for a name (cancelled here).
     QTest::keyClick(window.get(), Qt::Key_F4);
