@@ -8,9 +8,12 @@
 #include "editor/WeirdThingBox.h"
 #include "midi/MidiOutService.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
+#include <QTimer>
 
 #include <iostream>
 #include <string>
@@ -81,5 +84,13 @@ int main(int argc, char** argv) {
         window.move(frame.topLeft());
     }
     window.showMaximized();
+    // The file given on the command line (a double click in the file manager) is opened as
+    // Ouvrir opens a chosen file, once the window is up so that its boxes have a parent.
+    if (!parsed.File.empty()) {
+        const QString file =
+            QFileInfo(QFile::decodeName(QByteArray::fromStdString(parsed.File))).absoluteFilePath();
+        QTimer::singleShot(0, &window,
+                           [&window, file] { window.RunHandler([&] { window.OpenFile(file); }); });
+    }
     return app.exec();
 }

@@ -1,3 +1,4 @@
+#include "BenchDialogs.h"
 #include "SongGenerator.h"
 #include "editor/MainWindow.h"
 #include "editor/PlaybackClock.h"
@@ -23,21 +24,6 @@ namespace kadrel::bench {
 namespace {
 
 // Answers every question of the editor without a person: the file to open, "Non" to saving.
-class BenchDialogs final : public UserDialogs {
-public:
-    QMessageBox::StandardButton Message(QWidget*, QMessageBox::Icon, const QString&, const QString&,
-                                        QMessageBox::StandardButtons) override {
-        return QMessageBox::No;
-    }
-    bool ShowTrackInfo(TTrackInfo&) override { return AcceptTrackInfo; }
-    QString OpenFileName(QWidget*, const QString&) override { return FileToOpen; }
-    QString SaveFileName(QWidget*, const QString&) override { return QString(); }
-    void OpenDocument(const QString&) override {}
-
-    QString FileToOpen;
-    bool AcceptTrackInfo = false;
-};
-
 const std::string& SongFile() {
     static const std::string path = [] {
         const std::string p =

@@ -5,6 +5,7 @@
 // Qt-free import from the file (reading, parsing, building the notes and rows), the parse alone,
 // and the editor's whole command, the rows and the first track's score included.
 
+#include "BenchDialogs.h"
 #include "PeerCommands.h"
 #include "SongGenerator.h"
 #include "editor/MainWindow.h"
@@ -122,24 +123,10 @@ void ImportReaderOnly(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(stream.Size()));
 }
 
-// Answers the editor without a person: the file to import, OK to the summary box.
-class ImportDialogs final : public UserDialogs {
-public:
-    QMessageBox::StandardButton Message(QWidget*, QMessageBox::Icon, const QString&, const QString&,
-                                        QMessageBox::StandardButtons) override {
-        return QMessageBox::Ok;
-    }
-    bool ShowTrackInfo(TTrackInfo&) override { return false; }
-    QString OpenFileName(QWidget*, const QString&) override { return FileToOpen; }
-    QString SaveFileName(QWidget*, const QString&) override { return QString(); }
-    void OpenDocument(const QString&) override {}
-
-    QString FileToOpen;
-};
-
 // The whole command in the window: reading, converting, the rows, the first track's score.
 void ImportEditor(benchmark::State& state) {
-    ImportDialogs dialogs;
+    BenchDialogs dialogs; // OK to the summary box
+    dialogs.Answer = QMessageBox::Ok;
     dialogs.FileToOpen = QString::fromStdString(Files().paths[state.range(0)]);
     RecordingMidiOut out;
     RealPlaybackClock clock;

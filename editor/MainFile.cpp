@@ -15,14 +15,31 @@ namespace kadrel {
 
 namespace {
 
-QString StartFolder() {
-    return QString::fromStdString(ProgramFolder());
+// "Kadrel" for a song without a file, else the file's name first; "[*]" is where Qt shows the
+// unsaved-changes mark.
+QString WindowTitleFor(const std::string& fileName) {
+    if (fileName.empty())
+        return QStringLiteral("Kadrel");
+    return QFileInfo(QString::fromStdString(fileName)).fileName() + QStringLiteral("[*] – Kadrel");
 }
 
 } // namespace
 
 QString TMain::FileNameText() const {
     return QString::fromStdString(FileName());
+}
+
+QString TMain::DialogFolder() const {
+    return DialogStartFolder(folderSource_(lastFileFolder_));
+}
+
+void TMain::RememberFileFolder(const QString& path) {
+    lastFileFolder_ = QFileInfo(path).absolutePath();
+}
+
+void TMain::UpdateTitle() {
+    setWindowTitle(WindowTitleFor(FileName()));
+    setWindowModified(IsModified());
 }
 
 bool TMain::MaybeSave() {
@@ -55,9 +72,13 @@ void TMain::NouveauClick() {
 void TMain::OuvrirClick() {
     if (!MaybeSave())
         return;
-    const QString chosen = dialogs_.OpenFileName(this, StartFolder());
+    const QString chosen = dialogs_.OpenFileName(this, DialogFolder());
     if (chosen.isEmpty())
         return;
+    OpenFile(chosen);
+}
+
+void TMain::OpenFile(const QString& chosen) {
     document_->Replace(Song(), true);
     document_->SetFileName(chosen.toStdString());
     // Another song starts at its beginning, wherever the last one was shown.
@@ -81,6 +102,7 @@ void TMain::OuvrirClick() {
         OfferImportAfterRefusedOpen(chosen);
         return;
     }
+    RememberFileFolder(chosen);
 
     Song song;
     song.FileName = FileName();
@@ -113,11 +135,12 @@ void TMain::EnregistrerClick() {
         BusyCursor busy;
         ExportSong(SongView()).SaveToFile(FileName());
     }
+    RememberFileFolder(FileNameText());
     document_->MarkSaved();
 }
 
 void TMain::SaveAsClick() {
-    const QString chosen = dialogs_.SaveFileName(this, StartFolder());
+    const QString chosen = dialogs_.SaveFileName(this, DialogFolder());
     if (chosen.isEmpty())
         return;
     // The save dialog does not ask before replacing a file; Kadrel does.
@@ -131,7 +154,7 @@ void TMain::SaveAsClick() {
 }
 
 void TMain::DeasmClick() {
-    const QString chosen = dialogs_.OpenFileName(this, StartFolder());
+    const QString chosen = dialogs_.OpenFileName(this, DialogFolder());
     if (chosen.isEmpty())
         return;
     const std::string listing = chosen.toStdString() + ".txt";

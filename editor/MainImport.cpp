@@ -31,7 +31,7 @@ QString Utf8(const std::string& text) {
 void TMain::ImporterClick() {
     if (!MaybeSave())
         return;
-    const QString chosen = dialogs_.OpenFileName(this, QString::fromStdString(ProgramFolder()));
+    const QString chosen = dialogs_.OpenFileName(this, DialogFolder());
     if (chosen.isEmpty())
         return;
     ImportFile(chosen);
@@ -92,6 +92,7 @@ void TMain::ImportFile(const QString& path) {
         Partition->SetCursorPos(0);
         UpdateTrackButtons();
     }
+    RememberFileFolder(path);
     TrackList->setFocus();
 
     for (const SongTrack& track : tracks)

@@ -28,6 +28,8 @@ void TMain::ConnectDocument() {
     connect(document_.get(), &SongDocument::NotesRemoved, this, [this] { RefreshScore(true); });
     connect(document_.get(), &SongDocument::NotesMoved, this, [this] { RefreshShownNotes(); });
     connect(document_.get(), &SongDocument::TracksChanged, this, &TMain::TracksChanged);
+    connect(document_.get(), &SongDocument::ModifiedChanged, this, [this] { UpdateTitle(); });
+    connect(document_.get(), &SongDocument::FileNameChanged, this, [this] { UpdateTitle(); });
     connect(document_.get(), &SongDocument::SongReplaced, this, [this] {
         // The score lets go of the old song's notes before they are freed.
         Partition->ClearNotes();

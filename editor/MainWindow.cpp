@@ -244,6 +244,7 @@ void TMain::BuildMenu() {
     Enregistrer = item("&Enregistrer", QKeySequence(Qt::Key_F4), &TMain::EnregistrerClick);
     SaveAs =
         item("Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4), &TMain::SaveAsClick);
+    ExportWav = item("E&xporter en WAV...", QKeySequence(), &TMain::ExportWavClick);
     Fichier->addSeparator();
     Deasm = item("&Désassembler MIDI...", QKeySequence(Qt::Key_F5), &TMain::DeasmClick);
     Fichier->addSeparator();

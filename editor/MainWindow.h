@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/DialogFolders.h"
 #include "editor/PlaybackClock.h"
 #include "editor/SongDocument.h"
 #include "editor/UserDialogs.h"
@@ -113,6 +114,7 @@ public:
     QAction* Importer = nullptr; // "Importer un fichier MIDI...": the tolerant way in
     QAction* Enregistrer = nullptr;
     QAction* SaveAs = nullptr;
+    QAction* ExportWav = nullptr; // "Exporter en WAV...": the song through the synthesizer
     QAction* Deasm = nullptr;
     QAction* Quitter = nullptr;
     QMenu* Edition = nullptr;
@@ -164,7 +166,17 @@ public:
     void ImporterClick();
     void EnregistrerClick();
     void SaveAsClick();
+    void ExportWavClick();
     void DeasmClick();
+
+    // Opens path as Ouvrir does once its dialog has chosen it (the program's FILE argument): a
+    // file that Ouvrir refuses gets Ouvrir's box, with the import offer when the import can read
+    // it.
+    void OpenFile(const QString& path);
+
+    // Where the file dialogs start is decided from these facts; tests give their own.
+    using DialogFolderSource = std::function<DialogFolderFacts(const QString& lastFileFolder)>;
+    void SetDialogFolderSource(DialogFolderSource source) { folderSource_ = std::move(source); }
 
     void AnnulerClick();
     void RetablirClick();
@@ -299,6 +311,12 @@ private:
     void OfferImportAfterRefusedOpen(const QString& path);
     // The song's file name as the user sees it.
     QString FileNameText() const;
+    // The folder the file dialogs start in, and the folder of a file just opened, imported or
+    // saved, where they start from then on.
+    QString DialogFolder() const;
+    void RememberFileFolder(const QString& path);
+    // The title names the song's file and marks unsaved changes.
+    void UpdateTitle();
 
     void SetTransportPlaying(bool playing);
     void MoveCursor(std::int64_t pixels);
@@ -322,6 +340,8 @@ private:
     std::unique_ptr<TMidiOutput> midiOut_;
     QButtonGroup* editModes_ = nullptr;
     QWidget* client_ = nullptr;
+    DialogFolderSource folderSource_ = CurrentDialogFolderFacts;
+    QString lastFileFolder_;
 
     // --- note editing ---
     bool stretching_ = false;

@@ -45,8 +45,9 @@ bool QtUserDialogs::ShowTrackInfo(TTrackInfo& dialog) {
 namespace {
 
 // Qt's own dialog rather than the desktop's, so that it behaves the same everywhere.
-QString RunFileDialog(QWidget* parent, const QString& folder, QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(parent, QString(), folder, QString::fromUtf8(MidiFileFilter));
+QString RunFileDialog(QWidget* parent, const QString& folder, QFileDialog::AcceptMode mode,
+                      const char* filter = MidiFileFilter, const char* suffix = nullptr) {
+    QFileDialog dialog(parent, QString(), folder, QString::fromUtf8(filter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
     if (mode == QFileDialog::AcceptOpen) {
@@ -55,6 +56,8 @@ QString RunFileDialog(QWidget* parent, const QString& folder, QFileDialog::Accep
         // Kadrel asks itself before replacing a file, and saves under exactly the name typed.
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        if (suffix != nullptr)
+            dialog.setDefaultSuffix(QString::fromUtf8(suffix));
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
@@ -69,6 +72,12 @@ QString QtUserDialogs::OpenFileName(QWidget* parent, const QString& folder) {
 
 QString QtUserDialogs::SaveFileName(QWidget* parent, const QString& folder) {
     return RunFileDialog(parent, folder, QFileDialog::AcceptSave);
+}
+
+QString QtUserDialogs::SaveWavFileName(QWidget* parent, const QString& folder) {
+    // A sound file without its extension would not open in players: "wav" is added when the
+    // name has none.
+    return RunFileDialog(parent, folder, QFileDialog::AcceptSave, WavFileFilter, "wav");
 }
 
 void QtUserDialogs::OpenDocument(const QString& path) {

@@ -42,6 +42,8 @@ public:
     // The open and save dialogs, starting in folder; "" when cancelled.
     virtual QString OpenFileName(QWidget* parent, const QString& folder) = 0;
     virtual QString SaveFileName(QWidget* parent, const QString& folder) = 0;
+    // The save dialog of the WAV export, with its own filter; "" when cancelled.
+    virtual QString SaveWavFileName(QWidget* parent, const QString& folder) = 0;
 
     // Hands a file to the desktop's "open" (the application that shows text files); does not
     // wait and reports nothing.
@@ -62,6 +64,7 @@ public:
     bool ShowTrackInfo(TTrackInfo& dialog) override;
     QString OpenFileName(QWidget* parent, const QString& folder) override;
     QString SaveFileName(QWidget* parent, const QString& folder) override;
+    QString SaveWavFileName(QWidget* parent, const QString& folder) override;
     void OpenDocument(const QString& path) override;
 };
 
@@ -99,6 +102,10 @@ public:
         opening_();
         return dialogs_.SaveFileName(parent, folder);
     }
+    QString SaveWavFileName(QWidget* parent, const QString& folder) override {
+        opening_();
+        return dialogs_.SaveWavFileName(parent, folder);
+    }
     // Opens no box of the editor's.
     void OpenDocument(const QString& path) override { dialogs_.OpenDocument(path); }
 
@@ -109,5 +116,7 @@ private:
 
 // The filter of the open and save dialogs.
 inline const char* const MidiFileFilter = "Fichiers MIDI (*.mid);;Tous les fichiers (*)";
+// The filter of the WAV export's save dialog.
+inline const char* const WavFileFilter = "Fichiers WAV (*.wav)";
 
 } // namespace kadrel

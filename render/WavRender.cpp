@@ -249,6 +249,14 @@ std::vector<RenderTrack> RenderTracksOf(const TrackRows& rows) {
     return tracks;
 }
 
+std::vector<RenderTrack> RenderTracksOf(const std::vector<SongTrack>& songTracks) {
+    std::vector<RenderTrack> tracks;
+    tracks.reserve(songTracks.size());
+    for (const SongTrack& track : songTracks)
+        tracks.push_back({track.Channel, track.Program});
+    return tracks;
+}
+
 std::optional<ByteStream> RenderWavBytes(const NoteList& notes,
                                          const std::vector<RenderTrack>& tracks,
                                          const RenderProgress& progress, int threads) {

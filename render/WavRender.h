@@ -20,6 +20,8 @@ struct RenderTrack {
 // The rows' channels and programs, read from their texts. Throws Error for a channel or an
 // instrument text that holds no number.
 std::vector<RenderTrack> RenderTracksOf(const TrackRows& rows);
+// The song's tracks' channels and programs.
+std::vector<RenderTrack> RenderTracksOf(const std::vector<SongTrack>& tracks);
 
 // Told how far the export has come: the position being rendered and the last position it can
 // reach (the last note-off's plus the 3 s that its release may last). Returning false cancels.

@@ -87,6 +87,11 @@ public:
         return Next(SaveNames);
     }
 
+    QString SaveWavFileName(QWidget*, const QString& folder) override {
+        Folders.push_back(folder);
+        return Next(WavNames);
+    }
+
     void OpenDocument(const QString& path) override { Opened.push_back(path); }
 
     // The texts of the boxes shown, in order.
@@ -102,6 +107,7 @@ public:
     std::deque<std::function<bool(TTrackInfo&)>> TrackInfoAnswers;
     std::deque<QString> OpenNames; // "" cancels
     std::deque<QString> SaveNames;
+    std::deque<QString> WavNames;
     std::vector<QString> Folders;
     std::vector<QString> Opened;
     int TrackInfoShown = 0;

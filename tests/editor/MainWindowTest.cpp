@@ -107,6 +107,7 @@ TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
         {window->Importer, {"&Importer un fichier MIDI...", QKeySequence(Qt::CTRL | Qt::Key_I)}},
         {window->Enregistrer, {"&Enregistrer", QKeySequence(Qt::Key_F4)}},
         {window->SaveAs, {"Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4)}},
+        {window->ExportWav, {"E&xporter en WAV...", QKeySequence()}},
         {window->Deasm, {"&Désassembler MIDI...", QKeySequence(Qt::Key_F5)}},
         {window->Quitter, {"&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4)}},
     };
@@ -115,10 +116,11 @@ TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
         EXPECT_EQ(action->shortcut(), expected.second);
     }
     const auto actions = window->Fichier->actions();
-    ASSERT_EQ(actions.size(), 9);
+    ASSERT_EQ(actions.size(), 10);
     EXPECT_EQ(actions[2], window->Importer) << "right after Ouvrir";
-    EXPECT_TRUE(actions[5]->isSeparator());
-    EXPECT_TRUE(actions[7]->isSeparator());
+    EXPECT_EQ(actions[5], window->ExportWav) << "right after Enregistrer sous";
+    EXPECT_TRUE(actions[6]->isSeparator());
+    EXPECT_TRUE(actions[8]->isSeparator());
 }
 
 TEST_F(MainWindow, KeptEdgesFollowTheWindowSize) {

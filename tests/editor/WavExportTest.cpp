@@ -52,7 +52,8 @@ TEST(WavExport, WritesWhatTheRendererMakesAndACancelLeavesTheOldFile) {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* dialog = qobject_cast<QProgressDialog*>(w); dialog && dialog->isVisible()) {
                 sawDialog = true;
-                EXPECT_EQ(dialog->labelText().left(29).toStdString(), "Exportation en WAV : position");
+                EXPECT_EQ(dialog->labelText().left(29).toStdString(),
+                          "Exportation en WAV : position");
                 dialog->cancel();
             }
     });

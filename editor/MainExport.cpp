@@ -1,0 +1,33 @@
+// "Exporter en WAV...": the song played through the built-in synthesizer into a sound file.
+
+#include "editor/MainWindow.h"
+#include "util/Error.h"
+
+#include <QFileInfo>
+
+#ifdef KADREL_HAVE_RENDER
+#include "editor/WavExport.h"
+#endif
+
+namespace kadrel {
+
+void TMain::ExportWavClick() {
+#ifdef KADREL_HAVE_RENDER
+    const QString chosen = dialogs_.SaveWavFileName(this, DialogFolder());
+    if (chosen.isEmpty())
+        return;
+    if (QFileInfo::exists(chosen) &&
+        Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
+            QStringLiteral("Le fichier %1 existe déjà. Voulez-vous le remplacer?").arg(chosen),
+            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return;
+    if (ExportWavWithProgress(this, SongView().Notes, RenderTracksOf(SongView().Tracks),
+                              chosen.toStdString()))
+        RememberFileFolder(chosen);
+#else
+    throw Error(
+        "Cette version de Kadrel n'a pas de synthétiseur : elle ne peut pas exporter en WAV.");
+#endif
+}
+
+} // namespace kadrel
