@@ -13,7 +13,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
-#include <QTimer>
 
 #include <iostream>
 #include <string>
@@ -89,8 +88,7 @@ int main(int argc, char** argv) {
     if (!parsed.File.empty()) {
         const QString file =
             QFileInfo(QFile::decodeName(QByteArray::fromStdString(parsed.File))).absoluteFilePath();
-        QTimer::singleShot(0, &window,
-                           [&window, file] { window.RunHandler([&] { window.OpenFile(file); }); });
+        window.OpenFileAtStart(file);
     }
     return app.exec();
 }

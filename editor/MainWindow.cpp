@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 
 #include <unordered_set>
+#include <utility>
 
 namespace kadrel {
 
@@ -265,14 +266,34 @@ void TMain::FormCreate() {
     } catch (const std::exception& e) {
         // The window comes up all the same; the user is told once, when it is shown, and the
         // commands then work without sending anything.
-        const QString text = QString::fromStdString(e.what());
-        QTimer::singleShot(0, this, [this, text] { ShowError(text); });
+        startError_ = QString::fromStdString(e.what());
+        ScheduleStart();
     }
     stretching_ = false;
     seekReleased_ = true;
     ApplyKeptEdges();
     draggedNote_ = nullptr;
     // The song starts empty, unmodified and without a file name.
+}
+
+void TMain::OpenFileAtStart(const QString& path) {
+    startFile_ = path;
+    ScheduleStart();
+}
+
+void TMain::ScheduleStart() {
+    if (std::exchange(startScheduled_, true))
+        return;
+    QTimer::singleShot(0, this, [this] { RunStart(); });
+}
+
+void TMain::RunStart() {
+    if (!startError_.isEmpty())
+        ShowError(std::exchange(startError_, QString()));
+    if (!startFile_.isEmpty()) {
+        const QString file = std::exchange(startFile_, QString());
+        RunHandler([this, &file] { OpenFile(file); });
+    }
 }
 
 void TMain::ApplyKeptEdges() {

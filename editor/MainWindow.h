@@ -173,6 +173,9 @@ public:
     // file that Ouvrir refuses gets Ouvrir's box, with the import offer when the import can read
     // it.
     void OpenFile(const QString& path);
+    // OpenFile once the window is up and has told the user what went wrong at its creation, so
+    // that the boxes come one after the other.
+    void OpenFileAtStart(const QString& path);
 
     // Where the file dialogs start is decided from these facts; tests give their own.
     using DialogFolderSource = std::function<DialogFolderFacts(const QString& lastFileFolder)>;
@@ -321,6 +324,9 @@ private:
     void SetTransportPlaying(bool playing);
     void MoveCursor(std::int64_t pixels);
     void FinishPendingClose();
+    // What the window does once the event loop runs: the start-up error, then the file given.
+    void ScheduleStart();
+    void RunStart();
     // Sends a note-off for every (channel, note) that the play loop started and not stopped
     // and that the final all-notes-off on the rows' channels will not reach.
     void StopSoundingBeyondRows();
@@ -342,6 +348,9 @@ private:
     QWidget* client_ = nullptr;
     DialogFolderSource folderSource_ = CurrentDialogFolderFacts;
     QString lastFileFolder_;
+    QString startError_;
+    QString startFile_;
+    bool startScheduled_ = false;
 
     // --- note editing ---
     bool stretching_ = false;

@@ -182,6 +182,31 @@ TEST_F(Desktop, AFileGivenAtStartOpensAsOuvrirOpensIt) {
     EXPECT_EQ(window->FileName(), "");
 }
 
+// Without a port, the window first says so, then opens the file given at start.
+TEST(DesktopStart, TheStartUpErrorComesBeforeTheFileGiven) {
+    TempDir dir;
+    WriteFile(dir / "running.mid",
+              Cat({Tag("MThd"),
+                   {0, 0, 0, 6, 0, 0, 0, 1, 0, 0x10},
+                   Tag("MTrk"),
+                   {0, 0, 0, 12, 0x00, 0x90, 60, 100, 0x10, 60, 0, 0x00, 0xFF, 0x2F, 0x00}}));
+    VirtualClock clock;
+    RecordingMidiOut out;
+    out.RefuseOpen(6);
+    ScriptedDialogs dialogs;
+    dialogs.Answers = {QMessageBox::Ok, QMessageBox::No};
+    TMain window(dialogs, out, clock);
+    window.OpenFileAtStart(QString::fromStdString(dir / "running.mid"));
+    window.show();
+    EXPECT_TRUE(dialogs.Messages.empty()) << "nothing before the event loop runs";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs.Messages.size(), 2u);
+    EXPECT_EQ(dialogs.Messages[0].Text,
+              "Couldn't open MIDI output: error 6 (No device driver present)");
+    EXPECT_TRUE(dialogs.Messages[1].Text.startsWith(
+        "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.\n\n"));
+}
+
 // The real save dialog of the export offers WAV files and adds the extension.
 TEST(DesktopDialogs, TheWavSaveDialogOffersWavFiles) {
     QStringList filters;
