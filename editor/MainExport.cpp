@@ -3,7 +3,6 @@
 #include "editor/MainWindow.h"
 #include "util/Error.h"
 
-#include <QFileInfo>
 
 #ifdef KADREL_HAVE_RENDER
 #include "editor/WavExport.h"
@@ -16,10 +15,7 @@ void TMain::ExportWavClick() {
     const QString chosen = dialogs_.SaveWavFileName(this, DialogFolder());
     if (chosen.isEmpty())
         return;
-    if (QFileInfo::exists(chosen) &&
-        Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
-            QStringLiteral("Le fichier %1 existe déjà. Voulez-vous le remplacer?").arg(chosen),
-            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if (!ConfirmReplace(chosen))
         return;
     if (ExportWavWithProgress(this, SongView().Notes, RenderTracksOf(SongView().Tracks),
                               chosen.toStdString()))

@@ -139,15 +139,18 @@ void TMain::EnregistrerClick() {
     document_->MarkSaved();
 }
 
+bool TMain::ConfirmReplace(const QString& path) {
+    return !QFileInfo::exists(path) ||
+           Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
+               QStringLiteral("Le fichier %1 existe déjà. Voulez-vous le remplacer?").arg(path),
+               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 void TMain::SaveAsClick() {
     const QString chosen = dialogs_.SaveFileName(this, DialogFolder());
     if (chosen.isEmpty())
         return;
-    // The save dialog does not ask before replacing a file; Kadrel does.
-    if (QFileInfo::exists(chosen) &&
-        Ask(QMessageBox::Question, QStringLiteral("Confirmation"),
-            QStringLiteral("Le fichier %1 existe déjà. Voulez-vous le remplacer?").arg(chosen),
-            QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    if (!ConfirmReplace(chosen))
         return;
     document_->SetFileName(chosen.toStdString());
     EnregistrerClick();

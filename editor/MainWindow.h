@@ -314,6 +314,9 @@ private:
     void OfferImportAfterRefusedOpen(const QString& path);
     // The song's file name as the user sees it.
     QString FileNameText() const;
+    // The save dialogs do not ask before replacing a file; Kadrel does. True when path does not
+    // exist or the user answered Oui.
+    bool ConfirmReplace(const QString& path);
     // The folder the file dialogs start in, and the folder of a file just opened, imported or
     // saved, where they start from then on.
     QString DialogFolder() const;

@@ -35,8 +35,7 @@ struct View {
 };
 
 std::string Text(const TMidiNote& n) {
-    return std::to_string(n.NoteNum) + "@" + std::to_string(n.Pos) + "+" + std::to_string(n.Len) +
-           " c" + std::to_string(n.Channel) + " t" + std::to_string(n.Track);
+    return NoteText(n);
 }
 
 class Edition : public EditorTest {

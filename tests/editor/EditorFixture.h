@@ -6,6 +6,7 @@
 #include "editor/UserDialogs.h"
 #include "midi/RecordingMidiOut.h"
 #include "partition/Partition.h"
+#include "song/NoteText.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -212,6 +213,8 @@ protected:
     TPartition& score() { return *window->Partition; }
 
     const NoteList& Notes() const { return window->SongView().Notes; }
+    // The song's notes as "60@16+12 c0 t1", in the song's order.
+    std::vector<std::string> NoteTexts() const { return test::NoteTexts(Notes()); }
 
     // Appends notes to the song as one step, as a paste does; the score shows those of the
     // selected track at its end.

@@ -42,15 +42,6 @@ protected:
         window->OuvrirClick();
     }
 
-    std::vector<std::string> NoteTexts() const {
-        std::vector<std::string> out;
-        for (const auto& n : Notes())
-            out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" +
-                          std::to_string(n->Len) + " c" + std::to_string(n->Channel) + " t" +
-                          std::to_string(n->Track));
-        return out;
-    }
-
     TempDir dir;
 };
 

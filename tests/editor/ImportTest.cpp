@@ -35,15 +35,6 @@ protected:
         return QString::fromStdString(dir / name);
     }
 
-    std::vector<std::string> NoteTexts() const {
-        std::vector<std::string> out;
-        for (const auto& n : Notes())
-            out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" +
-                          std::to_string(n->Len) + " c" + std::to_string(n->Channel) + " t" +
-                          std::to_string(n->Track));
-        return out;
-    }
-
     // The song that RealSong gives.
     void ExpectRealSong() {
         EXPECT_THAT(RowTexts(),

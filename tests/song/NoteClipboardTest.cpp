@@ -1,6 +1,7 @@
 #include "song/NoteClipboard.h"
 #include "core/SmfBytes.h"
 #include "midi/SmfReader.h"
+#include "song/NoteText.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,7 @@ namespace {
 std::vector<std::string> Describe(const ClipboardNotes& notes) {
     std::vector<std::string> out;
     for (const TMidiNote& n : notes)
-        out.push_back(std::to_string(n.NoteNum) + "@" + std::to_string(n.Pos) + "+" +
-                      std::to_string(n.Len) + " c" + std::to_string(n.Channel) + " t" +
-                      std::to_string(n.Track));
+        out.push_back(test::NoteText(n));
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "song/SongConversion.h"
 #include "core/Bytes.h"
 #include "song/Instruments.h"
+#include "song/NoteText.h"
 #include "util/Error.h"
 
 #include <gmock/gmock.h>
@@ -166,12 +167,7 @@ Bytes File(std::initializer_list<Bytes> trackEvents) {
 }
 
 std::vector<std::string> Describe(const NoteList& notes) {
-    std::vector<std::string> out;
-    for (const auto& n : notes)
-        out.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" +
-                      std::to_string(n->Len) + " c" + std::to_string(n->Channel) + " t" +
-                      std::to_string(n->Track));
-    return out;
+    return test::NoteTexts(notes);
 }
 
 TEST(SongImport, FileWithoutTracks) {

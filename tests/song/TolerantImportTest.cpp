@@ -2,6 +2,7 @@
 #include "core/SmfBytes.h"
 #include "midi/ByteStream.h"
 #include "song/ImportTexts.h"
+#include "song/NoteText.h"
 #include "song/SongConversion.h"
 
 #include <gmock/gmock.h>
@@ -31,9 +32,7 @@ Imported Import(const Bytes& file) {
         out.rows.push_back(t.Name + "|" + std::to_string(t.Channel) + "|" +
                            std::to_string(t.Program));
     for (const auto& n : song.Notes)
-        out.notes.push_back(std::to_string(n->NoteNum) + "@" + std::to_string(n->Pos) + "+" +
-                            std::to_string(n->Len) + " c" + std::to_string(n->Channel) + " t" +
-                            std::to_string(n->Track));
+        out.notes.push_back(test::NoteText(*n));
     static const char* const names[] = {"ctl", "pb", "kp", "cp", "sysex", "prog", "tempo", "meta"};
     for (std::size_t k = 0; k < DroppedKindCount; ++k)
         if (song.Dropped.Counts[k] != 0)
