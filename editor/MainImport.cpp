@@ -39,12 +39,16 @@ void TMain::ImporterClick() {
 
 void TMain::OfferImportAfterRefusedOpen(const QString& path) {
     const QString refused = QString::fromUtf8(RefusedOpenText);
-    bool importable = false;
+    // The import is made before the question, so that Oui needs no second reading.
+    std::optional<TolerantImport> song;
     {
         BusyCursor busy;
-        importable = TolerantReaderAccepts(path.toStdString());
+        try {
+            song = ImportMidiFile(path.toStdString());
+        } catch (const Error&) {
+        }
     }
-    if (!importable) {
+    if (!song) {
         Ask(QMessageBox::Critical, QStringLiteral("Erreur"), refused, QMessageBox::Ok);
         return;
     }
@@ -53,7 +57,7 @@ void TMain::OfferImportAfterRefusedOpen(const QString& path) {
         refused + QStringLiteral("\n\n") + QString::fromUtf8(ImportOfferText),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No);
     if (answer == QMessageBox::Yes)
-        ImportFile(path);
+        ShowImported(std::move(*song), path);
 }
 
 void TMain::ImportFile(const QString& path) {
@@ -74,16 +78,19 @@ void TMain::ImportFile(const QString& path) {
         ShowError(Utf8(ImportRefusalText(refused->Reason(), refused->Offset())));
         return;
     }
+    ShowImported(std::move(*song), path);
+}
 
-    const std::vector<SongTrack> tracks = song->Tracks;
-    const std::size_t notes = song->Notes.size();
+void TMain::ShowImported(TolerantImport imported, const QString& path) {
+    const std::vector<SongTrack> tracks = imported.Tracks;
+    const std::size_t notes = imported.Notes.size();
     {
         BusyCursor busy;
         // The song is not the file: saving asks for a name, and it is modified until saved.
-        Song imported;
-        imported.Tracks = std::move(song->Tracks);
-        imported.Notes = std::move(song->Notes);
-        document_->Replace(std::move(imported), false);
+        Song song;
+        song.Tracks = std::move(imported.Tracks);
+        song.Notes = std::move(imported.Notes);
+        document_->Replace(std::move(song), false);
         if (RowCount() > 0)
             SelectRow(0);
         TrackListClick();
@@ -98,9 +105,9 @@ void TMain::ImportFile(const QString& path) {
     for (const SongTrack& track : tracks)
         SendChangePatch(track.Channel, track.Program);
 
-    if (song->Dropped.Any())
+    if (imported.Dropped.Any())
         Ask(QMessageBox::Information, QStringLiteral("Information"),
-            Utf8(ImportSummaryText(tracks.size(), notes, song->Dropped)), QMessageBox::Ok);
+            Utf8(ImportSummaryText(tracks.size(), notes, imported.Dropped)), QMessageBox::Ok);
 }
 
 } // namespace kadrel

@@ -7,6 +7,7 @@
 #include "midi/MidiOutService.h"
 #include "partition/Partition.h"
 #include "song/Song.h"
+#include "song/TolerantImport.h"
 
 #include <QEvent>
 #include <QMainWindow>
@@ -309,6 +310,9 @@ private:
     // Builds the song from the file through the tolerant reader. A file it refuses gets a box
     // with the reason, and the song stays as it was.
     void ImportFile(const QString& path);
+    // Puts an imported song in place of the song, shows it from its start, sends its programs
+    // and tells what was not kept.
+    void ShowImported(TolerantImport imported, const QString& path);
     // After Ouvrir refused path: offers to import it when the tolerant reader takes it, and
     // imports it on Oui. Otherwise shows Ouvrir's own box.
     void OfferImportAfterRefusedOpen(const QString& path);

@@ -307,15 +307,4 @@ TolerantImport ImportMidiFile(const std::string& path) {
     return ImportSmf(ReadSmf(stream.Bytes()));
 }
 
-bool TolerantReaderAccepts(const std::string& path) {
-    try {
-        ByteStream stream;
-        stream.LoadFromFile(path);
-        ReadSmf(stream.Bytes());
-        return true;
-    } catch (const Error&) {
-        return false;
-    }
-}
-
 } // namespace kadrel

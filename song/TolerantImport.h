@@ -66,9 +66,6 @@ TolerantImport ImportSmf(const SmfFile& file);
 // the tolerant reader refuses it.
 TolerantImport ImportMidiFile(const std::string& path);
 
-// Whether the tolerant reader reads the file; false when it cannot be read or is refused.
-bool TolerantReaderAccepts(const std::string& path);
-
 // The song position of an absolute tick of a file with the given division (not 0).
 std::int32_t ImportPosition(std::uint64_t tick, std::uint16_t division);
 
