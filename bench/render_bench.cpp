@@ -13,21 +13,15 @@ namespace {
 
 constexpr std::int64_t SongPositions = 2000; // 60 s at 30 ms per position
 
-struct BenchSong {
-    TrackRows rows;
-    NoteList notes;
-};
+using BenchSong = Song;
 
 // The generator's dense 16-track song, cut to the notes that end within 60 s: each track
 // plays one short note after another with a different instrument.
 BenchSong DenseSong() {
-    BenchSong song;
-    Song all;
-    ImportSong(MakeSong(16, 16 * 250), all, {});
-    song.rows = RowTexts(all.Tracks);
-    for (auto& note : all.Notes)
-        if (std::int64_t{note->Pos} + note->Len < SongPositions)
-            song.notes.push_back(std::move(note));
+    Song song;
+    ImportSong(MakeSong(16, 16 * 250), song, {});
+    std::erase_if(song.Notes,
+                  [](const TMidiNote& note) { return note.EndPos() >= SongPositions; });
     return song;
 }
 
@@ -36,12 +30,11 @@ BenchSong DenseSong() {
 BenchSong NoteEveryPositionSong() {
     BenchSong song;
     for (int track = 0; track < 16; ++track) {
-        song.rows.push_back({std::to_string(track), "", std::to_string(track),
-                             "0" + std::to_string(10 + track * 7)});
+        song.Tracks.push_back({"", track, static_cast<std::uint8_t>(10 + track * 7)});
         for (int pos = 0; pos + 1 < SongPositions; ++pos)
-            song.notes.push_back(std::make_unique<TMidiNote>(
-                TMidiNote{static_cast<std::uint8_t>(40 + (pos + track) % 40), pos, 1,
-                          static_cast<std::uint8_t>(track), static_cast<std::uint16_t>(track)}));
+            song.Notes.push_back(TMidiNote{static_cast<std::uint8_t>(40 + (pos + track) % 40),
+                                           pos, 1, static_cast<std::uint8_t>(track),
+                                           static_cast<std::uint16_t>(track)});
     }
     return song;
 }
@@ -59,7 +52,6 @@ double ProcessCpuSeconds() {
 // times faster than real time that went (x_realtime), and how many seconds of sound each
 // second of processor time gave (x_per_cpu), which other programs on the machine do not skew.
 void RenderBench(benchmark::State& state, const BenchSong& song) {
-    const std::vector<RenderTrack> tracks = RenderTracksOf(song.rows);
     const int threads = static_cast<int>(state.range(0));
     double audioSeconds = 0;
     double wallSeconds = 0;
@@ -67,13 +59,13 @@ void RenderBench(benchmark::State& state, const BenchSong& song) {
     for (auto _ : state) {
         const double cpu0 = ProcessCpuSeconds();
         const auto wall0 = std::chrono::steady_clock::now();
-        const std::optional<ByteStream> wav = RenderWavBytes(song.notes, tracks, {}, threads);
+        const std::optional<ByteStream> wav = RenderWavBytes(song, {}, threads);
         wallSeconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
         cpuSeconds += ProcessCpuSeconds() - cpu0;
         audioSeconds += static_cast<double>((wav->Size() - 44) / 4) / RenderSampleRate;
     }
-    state.counters["notes"] = static_cast<double>(song.notes.size());
+    state.counters["notes"] = static_cast<double>(song.Notes.size());
     state.counters["audio_s"] = audioSeconds / static_cast<double>(state.iterations());
     state.counters["x_realtime"] = audioSeconds / wallSeconds;
     state.counters["x_per_cpu"] = audioSeconds / cpuSeconds;

@@ -17,8 +17,7 @@ void TMain::ExportWavClick() {
         return;
     if (!ConfirmReplace(chosen))
         return;
-    if (ExportWavWithProgress(this, SongView().Notes, RenderTracksOf(SongView().Tracks),
-                              chosen.toStdString()))
+    if (ExportWavWithProgress(this, SongView(), chosen.toStdString()))
         RememberFileFolder(chosen);
 #else
     throw Error(

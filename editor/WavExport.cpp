@@ -18,13 +18,7 @@ QString WavExportProgressText(std::int64_t position, std::int64_t lastPosition) 
                  static_cast<std::uint64_t>(std::max<std::int64_t>(lastPosition, 0)))));
 }
 
-bool ExportWavWithProgress(QWidget* parent, const NoteList& notes,
-                           const std::vector<RenderTrack>& tracks, const std::string& fileName) {
-    NoteList copy;
-    copy.reserve(notes.size());
-    for (const auto& note : notes)
-        copy.push_back(std::make_unique<TMidiNote>(*note));
-
+bool ExportWavWithProgress(QWidget* parent, Song song, const std::string& fileName) {
     QProgressDialog dialog(WavExportProgressText(0, 0), QStringLiteral("Annuler"), 0, 0, parent);
     dialog.setWindowTitle(QStringLiteral("Exporter en WAV"));
     dialog.setWindowModality(Qt::WindowModal);
@@ -45,7 +39,7 @@ bool ExportWavWithProgress(QWidget* parent, const NoteList& notes,
         return !dialog.wasCanceled();
     };
     dialog.show();
-    return RenderWav(copy, tracks, fileName, progress);
+    return RenderWav(song, fileName, progress);
 }
 
 } // namespace kadrel

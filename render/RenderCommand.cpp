@@ -33,8 +33,7 @@ int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, st
     }
 
     try {
-        const SongForRender song = LoadSongForRender(args[0]);
-        RenderWav(song.Notes, RenderTracksOf(song.Rows), args[1]);
+        RenderWav(LoadSongForRender(args[0]), args[1]);
     } catch (const Error& e) {
         err << e.what() << "\n";
         return RenderFailed;

@@ -6,15 +6,15 @@
 
 namespace kadrel {
 
-SongForRender LoadSongForRender(const std::string& fileName) {
+Song LoadSongForRender(const std::string& fileName) {
     TolerantImport imported;
     try {
         imported = ImportMidiFile(fileName);
     } catch (const SmfReadError& refused) {
         throw Error(ImportRefusalText(refused.Reason(), refused.Offset()));
     }
-    SongForRender song;
-    song.Rows = RowTexts(imported.Tracks);
+    Song song;
+    song.Tracks = std::move(imported.Tracks);
     song.Notes = std::move(imported.Notes);
     return song;
 }

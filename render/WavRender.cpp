@@ -241,28 +241,11 @@ void AppendFrames(ByteStream& out, const std::vector<float>& left, const std::ve
 
 } // namespace
 
-std::vector<RenderTrack> RenderTracksOf(const TrackRows& rows) {
-    std::vector<RenderTrack> tracks;
-    tracks.reserve(rows.size());
-    for (const TrackRowTexts& row : rows)
-        tracks.push_back({DecimalValue(row.Channel), ProgramOfInstrument(row.Instrument)});
-    return tracks;
-}
-
-std::vector<RenderTrack> RenderTracksOf(const std::vector<SongTrack>& songTracks) {
-    std::vector<RenderTrack> tracks;
-    tracks.reserve(songTracks.size());
-    for (const SongTrack& track : songTracks)
-        tracks.push_back({track.Channel, track.Program});
-    return tracks;
-}
-
-std::optional<ByteStream> RenderWavBytes(const NoteList& notes,
-                                         const std::vector<RenderTrack>& tracks,
-                                         const RenderProgress& progress, int threads) {
+std::optional<ByteStream> RenderWavBytes(const Song& song, const RenderProgress& progress,
+                                         int threads) {
     // Exactly what Jouer sends from the cursor at 0: the step of position q starts (q + 1)
     // steps in, its note-offs before its note-ons.
-    const PlaybackSchedule schedule(notes, 0);
+    const PlaybackSchedule schedule(song.Notes, 0);
     const std::vector<PlaybackSchedule::Event>& events = schedule.Events();
     const std::int64_t lastEventPosition = events.empty() ? -1 : events.back().Position;
     const std::int64_t lastEventFrame = (lastEventPosition + 1) * RenderFramesPerStep;
@@ -283,9 +266,8 @@ std::optional<ByteStream> RenderWavBytes(const NoteList& notes,
 
     // The rows' programs first, in row order, then the notes; a row or a note on channel 16 or
     // more cannot sound (playback refuses to send it) and is passed over.
-    for (const RenderTrack& track : tracks) {
-        if (track.Channel < 0 || track.Channel > 15 || track.Program < 0 ||
-            track.Program >= InstrumentCount)
+    for (const SongTrack& track : song.Tracks) {
+        if (track.Channel < 0 || track.Channel > 15 || track.Program >= InstrumentCount)
             continue;
         groups[groupOf[track.Channel]].Add(0, 0xC0u | static_cast<std::uint32_t>(track.Channel) |
                                                   static_cast<std::uint32_t>(track.Program) << 8);
@@ -360,9 +342,9 @@ std::optional<ByteStream> RenderWavBytes(const NoteList& notes,
     return out;
 }
 
-bool RenderWav(const NoteList& notes, const std::vector<RenderTrack>& tracks,
-               const std::string& fileName, const RenderProgress& progress, int threads) {
-    const std::optional<ByteStream> bytes = RenderWavBytes(notes, tracks, progress, threads);
+bool RenderWav(const Song& song, const std::string& fileName, const RenderProgress& progress,
+               int threads) {
+    const std::optional<ByteStream> bytes = RenderWavBytes(song, progress, threads);
     if (!bytes)
         return false;
     bytes->SaveToFile(fileName);

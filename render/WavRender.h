@@ -11,18 +11,6 @@
 
 namespace kadrel {
 
-// One track row as the export plays it.
-struct RenderTrack {
-    std::int32_t Channel = 0; // 0..15; a row on 16 or more cannot sound and is passed over
-    std::int32_t Program = 0; // 0..127, sent on the row's channel before the first note
-};
-
-// The rows' channels and programs, read from their texts. Throws Error for a channel or an
-// instrument text that holds no number.
-std::vector<RenderTrack> RenderTracksOf(const TrackRows& rows);
-// The song's tracks' channels and programs.
-std::vector<RenderTrack> RenderTracksOf(const std::vector<SongTrack>& tracks);
-
 // Told how far the export has come: the position being rendered and the last position it can
 // reach (the last note-off's plus the 3 s that its release may last). Returning false cancels.
 // Called on the caller's thread, about every 0.3 s of sound and once more at the end with the
@@ -49,16 +37,15 @@ inline constexpr std::int64_t RenderSilenceFrames = 4410;
 // processor, at most RenderMaxThreads. The sound is the same whatever the number but for the
 // first 64 frames of some notes (about -50 dB of difference over a dense song), as long as
 // fewer voices sound at once than one synthesizer holds (256).
-std::optional<ByteStream> RenderWavBytes(const NoteList& notes,
-                                         const std::vector<RenderTrack>& tracks,
-                                         const RenderProgress& progress = {}, int threads = 0);
+std::optional<ByteStream> RenderWavBytes(const Song& song, const RenderProgress& progress = {},
+                                         int threads = 0);
 
 inline constexpr int RenderMaxThreads = 4;
 
 // RenderWavBytes written to fileName, replacing an existing file only once the new one is
 // complete. Returns false, writing nothing, when progress cancels. Throws Error as
 // RenderWavBytes does and as ByteStream::SaveToFile does when the file cannot be written.
-bool RenderWav(const NoteList& notes, const std::vector<RenderTrack>& tracks,
-               const std::string& fileName, const RenderProgress& progress = {}, int threads = 0);
+bool RenderWav(const Song& song, const std::string& fileName, const RenderProgress& progress = {},
+               int threads = 0);
 
 } // namespace kadrel

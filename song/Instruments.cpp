@@ -1,7 +1,5 @@
 #include "song/Instruments.h"
 
-#include "song/Song.h"
-#include "util/TextUtils.h"
 
 #include <array>
 #include <cstdio>
@@ -158,10 +156,6 @@ std::array<std::string, InstrumentCount> MakeTexts() {
 const std::string& InstrumentText(int k) {
     static const auto texts = MakeTexts();
     return texts.at(static_cast<std::size_t>(k));
-}
-
-std::int32_t ProgramOfInstrument(const std::string& text) {
-    return DecimalValue(NthWord(1, text));
 }
 
 } // namespace kadrel

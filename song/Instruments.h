@@ -11,7 +11,4 @@ inline constexpr int InstrumentCount = 128;
 // spells it ("000 - Piano 1" ... "127 - Gunshot"). k must be 0..127.
 const std::string& InstrumentText(int k);
 
-// The program number of an instrument text: its first word read as a decimal number.
-std::int32_t ProgramOfInstrument(const std::string& text);
-
 } // namespace kadrel

@@ -87,8 +87,8 @@ std::vector<std::uint8_t> ClipboardMidiFile(const ClipboardNotes& notes, const S
     Song song;
     song.Tracks.push_back(track);
     for (const TMidiNote& note : notes) {
-        song.Notes.push_back(std::make_unique<TMidiNote>(note));
-        song.Notes.back()->Track = 0;
+        song.Notes.push_back(note);
+        song.Notes.back().Track = 0;
     }
     ByteStream stream;
     ExportSong(song).SaveToStream(stream);
@@ -96,12 +96,8 @@ std::vector<std::uint8_t> ClipboardMidiFile(const ClipboardNotes& notes, const S
 }
 
 ClipboardNotes NotesOfMidiFile(std::span<const std::uint8_t> bytes) {
-    const TolerantImport imported = ImportSmf(ReadSmf(bytes));
-    ClipboardNotes notes;
-    notes.reserve(imported.Notes.size());
-    for (const auto& note : imported.Notes)
-        notes.push_back(*note);
-    return FromZero(std::move(notes));
+    TolerantImport imported = ImportSmf(ReadSmf(bytes));
+    return FromZero(std::move(imported.Notes));
 }
 
 } // namespace kadrel

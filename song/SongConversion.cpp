@@ -27,11 +27,13 @@ void ImportSong(const TMidi& midi, Song& song, const ChangePatchSender& changePa
     for (std::size_t t = 0; t < midi.Tracks.size(); ++t)
         song.Tracks.push_back({"", static_cast<std::int32_t>(t), 0});
 
-    // The last note of each number, so that a note-off finds it at once instead of searching
-    // the whole list backwards.
-    std::array<TMidiNote*, 256> lastOfNumber{};
-    for (const auto& note : notes)
-        lastOfNumber[note->NoteNum] = note.get();
+    // The place of the last note of each number, so that a note-off finds it at once instead of
+    // searching the whole list backwards.
+    constexpr std::size_t None = std::numeric_limits<std::size_t>::max();
+    std::array<std::size_t, 256> lastOfNumber;
+    lastOfNumber.fill(None);
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        lastOfNumber[notes[i].NoteNum] = i;
 
     for (std::size_t t = 0; t < midi.Tracks.size(); ++t) {
         SongTrack& row = song.Tracks[firstRow + t];
@@ -47,24 +49,24 @@ void ImportSong(const TMidi& midi, Song& song, const ChangePatchSender& changePa
                 // A data byte of 128 or more is no note: it could be neither played nor saved.
                 if (on->Note > 127)
                     continue;
-                auto note = std::make_unique<TMidiNote>();
-                note->NoteNum = on->Note;
+                TMidiNote note;
+                note.NoteNum = on->Note;
                 // A note keeps its end within the last position too, so that it is saved as it
                 // is: a shorter length near the end, and a note at the very end moved back by
                 // one position to keep its length of 1.
-                note->Len =
+                note.Len =
                     static_cast<std::int32_t>(std::clamp<std::int64_t>(MaxTick - time, 1, 16));
-                note->Pos = static_cast<std::int32_t>(std::min(time, MaxTick - note->Len));
-                note->Channel = on->Channel;
-                note->Track = static_cast<std::uint32_t>(firstRow + t);
-                lastOfNumber[note->NoteNum] = note.get();
-                notes.push_back(std::move(note));
+                note.Pos = static_cast<std::int32_t>(std::min(time, MaxTick - note.Len));
+                note.Channel = on->Channel;
+                note.Track = static_cast<std::uint32_t>(firstRow + t);
+                lastOfNumber[note.NoteNum] = notes.size();
+                notes.push_back(note);
             } else if (const auto* off = dynamic_cast<const TMidiNoteOFFEvent*>(event.get())) {
-                TMidiNote* note = lastOfNumber[off->Note];
-                if (note == nullptr)
+                if (lastOfNumber[off->Note] == None)
                     continue;
-                const std::int64_t len = time - note->Pos;
-                note->Len = len <= 0 ? 1 : static_cast<std::int32_t>(len);
+                TMidiNote& note = notes[lastOfNumber[off->Note]];
+                const std::int64_t len = time - note.Pos;
+                note.Len = len <= 0 ? 1 : static_cast<std::int32_t>(len);
             } else if (const auto* patch =
                            dynamic_cast<const TMidiChangePatchEvent*>(event.get())) {
                 if (patch->Patch >= InstrumentCount)
@@ -86,9 +88,9 @@ TMidi ExportSong(const Song& song) {
 
     // The notes of each track, in list order: one pass over the song instead of one per row.
     std::vector<std::vector<const TMidiNote*>> byTrack(rows.size());
-    for (const auto& note : notes)
-        if (note->Track < rows.size())
-            byTrack[note->Track].push_back(note.get());
+    for (const TMidiNote& note : notes)
+        if (note.Track < rows.size())
+            byTrack[note.Track].push_back(&note);
 
     std::vector<NotePoint> points;
     for (std::size_t i = 0; i < rows.size(); ++i) {

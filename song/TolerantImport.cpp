@@ -214,7 +214,7 @@ TolerantImport ImportSmf(const SmfFile& file) {
 
     // Second pass: the notes, and the count of what the song does not hold. The open notes of
     // a track wait in one queue per channel and note number, oldest first.
-    std::vector<std::vector<TMidiNote*>> open(16 * 128);
+    std::vector<std::vector<std::size_t>> open(16 * 128); // places in result.Notes
     std::vector<std::uint32_t> head(16 * 128, 0);
     std::vector<std::uint16_t> touched;
     std::vector<bool> isTouched(16 * 128, false);
@@ -237,23 +237,23 @@ TolerantImport ImportSmf(const SmfFile& file) {
                 case 0x80:
                 case 0x90:
                     if (IsNoteOn(e)) {
-                        auto note = std::make_unique<TMidiNote>();
-                        note->NoteNum = e.Data1;
-                        note->Pos = ImportPosition(tick, file.Division);
-                        note->Len = 1;
-                        note->Channel = e.Channel();
-                        note->Track = rowOf[e.Channel()];
+                        TMidiNote note;
+                        note.NoteNum = e.Data1;
+                        note.Pos = ImportPosition(tick, file.Division);
+                        note.Len = 1;
+                        note.Channel = e.Channel();
+                        note.Track = rowOf[e.Channel()];
                         if (!isTouched[key]) {
                             isTouched[key] = true;
                             touched.push_back(key);
                         }
-                        open[key].push_back(note.get());
-                        result.Notes.push_back(std::move(note));
+                        open[key].push_back(result.Notes.size());
+                        result.Notes.push_back(note);
                     } else if (head[key] < open[key].size()) {
                         // A note-off, or a note-on of velocity 0: the oldest open note ends.
-                        TMidiNote* note = open[key][head[key]++];
-                        note->Len = ImportPosition(tick, file.Division) - note->Pos;
-                        KeepWithinSong(*note);
+                        TMidiNote& note = result.Notes[open[key][head[key]++]];
+                        note.Len = ImportPosition(tick, file.Division) - note.Pos;
+                        KeepWithinSong(note);
                         if (head[key] == open[key].size()) {
                             open[key].clear();
                             head[key] = 0;
@@ -288,9 +288,9 @@ TolerantImport ImportSmf(const SmfFile& file) {
         const std::int32_t end = ImportPosition(scan.lastTick, file.Division);
         for (std::uint16_t key : touched) {
             for (std::size_t k = head[key]; k < open[key].size(); ++k) {
-                TMidiNote* note = open[key][k];
-                note->Len = end - note->Pos;
-                KeepWithinSong(*note);
+                TMidiNote& note = result.Notes[open[key][k]];
+                note.Len = end - note.Pos;
+                KeepWithinSong(note);
             }
             open[key].clear();
             head[key] = 0;

@@ -30,8 +30,8 @@ using NoteKey = std::tuple<int, int, int, int, int>;
 
 std::vector<NoteKey> Keys(const NoteList& notes) {
     std::vector<NoteKey> keys;
-    for (const auto& n : notes)
-        keys.emplace_back(n->Track, n->Pos, n->Len, n->NoteNum, n->Channel);
+    for (const TMidiNote& n : notes)
+        keys.emplace_back(n.Track, n.Pos, n.Len, n.NoteNum, n.Channel);
     return keys;
 }
 
@@ -39,8 +39,8 @@ std::vector<NoteKey> Keys(const NoteList& notes) {
 // number neither overlap nor touch.
 bool NotesAreDistinct(const NoteList& notes) {
     std::vector<NoteKey> keys;
-    for (const auto& n : notes)
-        keys.emplace_back(n->Track, n->NoteNum, n->Pos, n->Len, 0);
+    for (const TMidiNote& n : notes)
+        keys.emplace_back(n.Track, n.NoteNum, n.Pos, n.Len, 0);
     std::sort(keys.begin(), keys.end());
     for (std::size_t i = 1; i < keys.size(); ++i) {
         const auto& [track, number, pos, len, unused] = keys[i - 1];
@@ -69,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Song song;
     if (!Import(std::vector<std::uint8_t>(data, data + size), song))
         return 0;
-    for (const auto& n : song.Notes) {
-        Require(n->Pos >= 0 && n->Len >= 1 && std::int64_t{n->Pos} + n->Len <= MaxTick);
-        Require(n->NoteNum <= 127 && n->Channel <= 15 && n->Track < song.Tracks.size());
+    for (const TMidiNote& n : song.Notes) {
+        Require(n.Pos >= 0 && n.Len >= 1 && std::int64_t{n.Pos} + n.Len <= MaxTick);
+        Require(n.NoteNum <= 127 && n.Channel <= 15 && n.Track < song.Tracks.size());
     }
 
     ByteStream saved;

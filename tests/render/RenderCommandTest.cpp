@@ -22,9 +22,8 @@ constexpr const char* Usage = "Utilisation : kadrel-render MORCEAU.mid SORTIE.wa
 Song MakeSong() {
     Song song;
     song.Tracks = {{"", 0, 0}, {"", 3, 73}};
-    for (const TMidiNote& note :
-         {TMidiNote{60, 0, 16, 0, 0}, TMidiNote{64, 20, 16, 0, 0}, TMidiNote{67, 8, 30, 3, 1}})
-        song.Notes.push_back(std::make_unique<TMidiNote>(note));
+    song.Notes = {TMidiNote{60, 0, 16, 0, 0}, TMidiNote{64, 20, 16, 0, 0},
+                  TMidiNote{67, 8, 30, 3, 1}};
     return song;
 }
 
@@ -105,12 +104,11 @@ TEST(RenderCommand, WritesWhatTheExportRendersFromTheSongInMemory) {
     std::string err;
     ASSERT_EQ(RunCommand({dir / "song.mid", dir / "out.wav"}, out, err), RenderOk) << err;
 
-    const std::optional<ByteStream> expected =
-        RenderWavBytes(song.Notes, RenderTracksOf(RowTexts(song.Tracks)));
+    const std::optional<ByteStream> expected = RenderWavBytes(song);
     ASSERT_TRUE(expected);
     EXPECT_TRUE(test::ReadFile(dir / "out.wav") == expected->Bytes());
-    const SongForRender loaded = LoadSongForRender(dir / "song.mid");
-    EXPECT_EQ(loaded.Rows.size(), 2u);
+    const Song loaded = LoadSongForRender(dir / "song.mid");
+    EXPECT_EQ(loaded.Tracks.size(), 2u);
     EXPECT_EQ(loaded.Notes.size(), 3u);
 }
 

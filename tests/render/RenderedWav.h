@@ -14,10 +14,27 @@ namespace kadrel::test {
 
 // A note of the song: number, start and length in positions, channel, track row.
 inline NoteList Notes(std::initializer_list<TMidiNote> notes) {
-    NoteList list;
-    for (const TMidiNote& note : notes)
-        list.push_back(std::make_unique<TMidiNote>(note));
-    return list;
+    return NoteList(notes);
+}
+
+// A track row as the export plays it: its channel and its program.
+struct RenderTrack {
+    std::int32_t Channel = 0;
+    std::int32_t Program = 0;
+};
+
+inline Song SongOf(const NoteList& notes, const std::vector<RenderTrack>& tracks) {
+    Song song;
+    song.Notes = notes;
+    for (const RenderTrack& track : tracks)
+        song.Tracks.push_back({"", track.Channel, static_cast<std::uint8_t>(track.Program)});
+    return song;
+}
+
+inline bool RenderWav(const NoteList& notes, const std::vector<RenderTrack>& tracks,
+                      const std::string& path, const RenderProgress& progress = {},
+                      int threads = 0) {
+    return kadrel::RenderWav(SongOf(notes, tracks), path, progress, threads);
 }
 
 // The little-endian number of `bytes` bytes at offset.
@@ -73,7 +90,7 @@ inline RenderedWav ReadWav(const std::string& path) {
 inline RenderedWav Rendered(const TempDir& dir, const NoteList& notes,
                             const std::vector<RenderTrack>& tracks, int threads = 0) {
     const std::string path = dir / "song.wav";
-    EXPECT_TRUE(RenderWav(notes, tracks, path, {}, threads));
+    EXPECT_TRUE(test::RenderWav(notes, tracks, path, {}, threads));
     return ReadWav(path);
 }
 

@@ -11,6 +11,8 @@ namespace kadrel {
 namespace {
 
 using test::Notes;
+using test::RenderTrack;
+using test::RenderWav;
 using test::RenderedWav;
 using test::TempDir;
 
@@ -121,10 +123,10 @@ TEST(WavRender, NotesStartWithinOneAudioBlockOfWhenPlaybackSendsThem) {
     const RenderedWav wav =
         test::Rendered(dir, notes, {{0, Piano}, {1, Flute}, {9, 0}, {2, 81}, {3, 24}});
     for (const auto& note : notes) {
-        const std::size_t due = StepFrame(note->Pos);
+        const std::size_t due = StepFrame(note.Pos);
         const std::size_t onset = wav.FirstSound(due - Step);
-        EXPECT_GE(onset, due) << "note at " << note->Pos;
-        EXPECT_LE(onset, due + Block + Attack) << "note at " << note->Pos;
+        EXPECT_GE(onset, due) << "note at " << note.Pos;
+        EXPECT_LE(onset, due + Block + Attack) << "note at " << note.Pos;
     }
 }
 
@@ -179,8 +181,8 @@ TEST(WavRender, ThreadsShareTheChannelsWithoutChangingTheSound) {
     for (std::uint8_t channel = 0; channel < 8; ++channel) {
         tracks.push_back({channel, channel * 11});
         for (std::int32_t pos = channel; pos < 60; pos += 7)
-            notes.push_back(std::make_unique<TMidiNote>(
-                TMidiNote{static_cast<std::uint8_t>(48 + pos % 24), pos, 9, channel, channel}));
+            notes.push_back(
+                TMidiNote{static_cast<std::uint8_t>(48 + pos % 24), pos, 9, channel, channel});
     }
     TempDir dir;
     const RenderedWav one = test::Rendered(dir, notes, tracks, 1);

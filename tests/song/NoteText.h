@@ -1,5 +1,6 @@
 #pragma once
 
+#include "song/Instruments.h"
 #include "song/Song.h"
 
 #include <string>
@@ -15,9 +16,16 @@ inline std::string NoteText(const TMidiNote& n) {
 
 inline std::vector<std::string> NoteTexts(const NoteList& notes) {
     std::vector<std::string> texts;
-    for (const auto& n : notes)
-        texts.push_back(NoteText(*n));
+    for (const TMidiNote& n : notes)
+        texts.push_back(NoteText(n));
     return texts;
+}
+
+// A track as the track list shows it: "1|Basse|2|033 - Fingered Bass" (number, name, channel,
+// instrument).
+inline std::string TrackText(const SongTrack& t, std::size_t index) {
+    return std::to_string(index) + "|" + t.Name + "|" + std::to_string(t.Channel) + "|" +
+           InstrumentText(t.Program);
 }
 
 } // namespace kadrel::test

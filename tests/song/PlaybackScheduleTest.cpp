@@ -11,11 +11,11 @@ namespace {
 NoteList MakeNotes(std::initializer_list<std::array<int, 3>> specs) {
     NoteList notes;
     for (const auto& [num, pos, len] : specs) {
-        auto note = std::make_unique<TMidiNote>();
-        note->NoteNum = static_cast<std::uint8_t>(num);
-        note->Pos = pos;
-        note->Len = len;
-        notes.push_back(std::move(note));
+        TMidiNote note;
+        note.NoteNum = static_cast<std::uint8_t>(num);
+        note.Pos = pos;
+        note.Len = len;
+        notes.push_back(note);
     }
     return notes;
 }
@@ -79,12 +79,12 @@ TEST(PlaybackSchedule, TheScheduleSendsWhatTheStepsSend) {
         NoteList notes;
         const int count = std::uniform_int_distribution<>(0, 40)(random);
         for (int i = 0; i < count; ++i) {
-            auto note = std::make_unique<TMidiNote>();
-            note->NoteNum =
+            TMidiNote note;
+            note.NoteNum =
                 static_cast<std::uint8_t>(std::uniform_int_distribution<>(58, 62)(random));
-            note->Pos = std::uniform_int_distribution<>(-3, 30)(random);
-            note->Len = std::uniform_int_distribution<>(0, 6)(random);
-            notes.push_back(std::move(note));
+            note.Pos = std::uniform_int_distribution<>(-3, 30)(random);
+            note.Len = std::uniform_int_distribution<>(0, 6)(random);
+            notes.push_back(note);
         }
         const std::int64_t from = std::uniform_int_distribution<>(0, 12)(random);
         EXPECT_EQ(Scheduled(notes, from), Stepped(notes, from, 40)) << "round " << round;

@@ -18,13 +18,13 @@ using test::Hex;
 using test::Tag;
 using ::testing::ElementsAre;
 
-std::unique_ptr<TMidiNote> Note(int num, int pos, int len, int channel = 0, int track = 0) {
-    auto n = std::make_unique<TMidiNote>();
-    n->NoteNum = static_cast<std::uint8_t>(num);
-    n->Pos = pos;
-    n->Len = len;
-    n->Channel = static_cast<std::uint8_t>(channel);
-    n->Track = static_cast<std::uint16_t>(track);
+TMidiNote Note(int num, int pos, int len, int channel = 0, int track = 0) {
+    TMidiNote n;
+    n.NoteNum = static_cast<std::uint8_t>(num);
+    n.Pos = pos;
+    n.Len = len;
+    n.Channel = static_cast<std::uint8_t>(channel);
+    n.Track = static_cast<std::uint16_t>(track);
     return n;
 }
 
@@ -118,27 +118,19 @@ TEST(SongExport, ProgramAndChannelOfTheRow) {
     }
 }
 
-// Channels and programs are numbers in the song; a decimal text that is not one (in a row's
-// texts read back by a tool) is an error.
-TEST(SongTexts, ABadDecimalTextIsAnError) {
-    EXPECT_THROW(DecimalValue("x"), Error);
-}
-
 TEST(InstrumentTexts, AreNumberedOnThreeDigits) {
     EXPECT_EQ(InstrumentText(0), "000 - Piano 1");
     EXPECT_EQ(InstrumentText(8), "008 - Celesta ");
     EXPECT_EQ(InstrumentText(57), "057 - Trumbone");
     EXPECT_EQ(InstrumentText(87), "087 - Bass & Lead");
     EXPECT_EQ(InstrumentText(127), "127 - Gunshot");
-    for (int k = 0; k < InstrumentCount; ++k)
-        EXPECT_EQ(ProgramOfInstrument(InstrumentText(k)), k);
 }
 
 // --- import ---
 
 struct Imported {
     Song song;
-    TrackRows rows; // the texts of song.Tracks
+    std::vector<std::string> rows; // the tracks as the track list shows them
     std::vector<std::string> sent;
 };
 
@@ -150,7 +142,8 @@ Imported Import(const Bytes& file) {
     ImportSong(midi, out.song, [&](std::uint8_t ch, std::uint8_t p) {
         out.sent.push_back(std::to_string(ch) + ":" + std::to_string(p));
     });
-    out.rows = RowTexts(out.song.Tracks);
+    for (std::size_t i = 0; i < out.song.Tracks.size(); ++i)
+        out.rows.push_back(test::TrackText(out.song.Tracks[i], i));
     return out;
 }
 
@@ -197,7 +190,7 @@ TEST(SongImport, NoteOffInTheSameTickGivesLength1) {
 TEST(SongImport, NoteOffInAnotherTrackEndsTheLastNoteOfItsNumber) {
     const Imported song = Import(File({{0x00, 0x90, 60, 100}, {0x20, 0x81, 60, 0}}));
     EXPECT_THAT(Describe(song.song.Notes), ElementsAre("60@0+32 c0 t0"));
-    EXPECT_EQ(song.rows[1].Channel, "1");
+    EXPECT_EQ(song.song.Tracks[1].Channel, 1);
 }
 
 TEST(SongImport, NoteOffWithoutANoteIsPassedOver) {
@@ -220,13 +213,10 @@ TEST(SongImport, RowsTakeTheLastChannelAndTheProgram) {
         {0x00, 0xC4, 0x90}, // program 144 has no text: the row keeps its own, nothing is sent
     }));
     ASSERT_EQ(song.rows.size(), 4u);
-    const auto texts = [](const TrackRowTexts& r) {
-        return r.Caption + "|" + r.Name + "|" + r.Channel + "|" + r.Instrument;
-    };
-    EXPECT_EQ(texts(song.rows[0]), "0||2|005 - E.Piano 2");
-    EXPECT_EQ(texts(song.rows[1]), "1||1|000 - Piano 1");
-    EXPECT_EQ(texts(song.rows[2]), "2||7|000 - Piano 1");
-    EXPECT_EQ(texts(song.rows[3]), "3||4|000 - Piano 1");
+    EXPECT_EQ(song.rows[0], "0||2|005 - E.Piano 2");
+    EXPECT_EQ(song.rows[1], "1||1|000 - Piano 1");
+    EXPECT_EQ(song.rows[2], "2||7|000 - Piano 1");
+    EXPECT_EQ(song.rows[3], "3||4|000 - Piano 1");
     EXPECT_THAT(song.sent, ElementsAre("2:5", "9:0"));
 }
 
@@ -238,9 +228,8 @@ TEST(SongImport, AFailingProgramChangeStopsTheImportAndKeepsWhatWasMade) {
     Song song;
     EXPECT_THROW(ImportSong(midi, song, [](std::uint8_t, std::uint8_t) { throw Error("refused"); }),
                  Error);
-    const TrackRows rows = RowTexts(song.Tracks);
-    EXPECT_EQ(rows.size(), 2u) << "the rows are made before the events";
-    EXPECT_EQ(rows[0].Instrument, "003 - Honky Tonk");
+    EXPECT_EQ(song.Tracks.size(), 2u) << "the rows are made before the events";
+    EXPECT_EQ(InstrumentText(song.Tracks[0].Program), "003 - Honky Tonk");
     EXPECT_THAT(Describe(song.Notes), ElementsAre("60@0+16 c0 t0"));
 }
 
@@ -285,7 +274,7 @@ TEST(SongRoundTrip, ASavedSongOpensWithTheSameNotes) {
         const int tracks = 1 + static_cast<int>(random() % 5);
         for (int t = 0; t < tracks; ++t)
             song.Tracks.push_back({"", t, static_cast<std::uint8_t>(random() % 128)});
-        const TrackRows rows = RowTexts(song.Tracks);
+        const std::vector<SongTrack> rows = song.Tracks;
         // Notes of one number within a track never overlap or touch, so each note-off ends its own.
         NoteList& notes = song.Notes;
         std::vector<std::int32_t> freeFrom(tracks * 128, 0);
@@ -302,18 +291,18 @@ TEST(SongRoundTrip, ASavedSongOpensWithTheSameNotes) {
         Imported back = Import(Saved(midi));
         ASSERT_EQ(back.rows.size(), rows.size());
         for (int t = 0; t < tracks; ++t) {
-            EXPECT_EQ(back.rows[t].Instrument, rows[t].Instrument);
-            EXPECT_EQ(back.rows[t].Channel, rows[t].Channel);
+            EXPECT_EQ(back.song.Tracks[t].Program, rows[t].Program);
+            EXPECT_EQ(back.song.Tracks[t].Channel, rows[t].Channel);
         }
         // Same notes; the import lists them track by track, in time order.
-        auto key = [](const TMidiNote* n) {
-            return std::tuple(n->Track, n->Pos, n->NoteNum, n->Len, n->Channel);
+        auto key = [](const TMidiNote& n) {
+            return std::tuple(n.Track, n.Pos, n.NoteNum, n.Len, n.Channel);
         };
         std::vector<std::tuple<int, int, int, int, int>> expected, actual;
-        for (const auto& n : notes)
-            expected.push_back(key(n.get()));
-        for (const auto& n : back.song.Notes)
-            actual.push_back(key(n.get()));
+        for (const TMidiNote& n : notes)
+            expected.push_back(key(n));
+        for (const TMidiNote& n : back.song.Notes)
+            actual.push_back(key(n));
         std::sort(expected.begin(), expected.end());
         std::sort(actual.begin(), actual.end());
         ASSERT_EQ(actual, expected) << "round " << round;

@@ -32,7 +32,7 @@ Imported Import(const Bytes& file) {
         out.rows.push_back(t.Name + "|" + std::to_string(t.Channel) + "|" +
                            std::to_string(t.Program));
     for (const auto& n : song.Notes)
-        out.notes.push_back(test::NoteText(*n));
+        out.notes.push_back(test::NoteText(n));
     static const char* const names[] = {"ctl", "pb", "kp", "cp", "sysex", "prog", "tempo", "meta"};
     for (std::size_t k = 0; k < DroppedKindCount; ++k)
         if (song.Dropped.Counts[k] != 0)
@@ -157,8 +157,7 @@ TEST(TolerantImport, NotesNearTheLastPositionSaveAndOpenTheSame) {
     ByteStream saved;
     Song exported;
     exported.Tracks = song.Tracks;
-    for (const auto& note : song.Notes)
-        exported.Notes.push_back(std::make_unique<TMidiNote>(*note));
+    exported.Notes = song.Notes;
     ExportSong(exported).SaveToStream(saved);
     saved.Seek(0);
     TMidi midi;
@@ -168,9 +167,9 @@ TEST(TolerantImport, NotesNearTheLastPositionSaveAndOpenTheSame) {
     const NoteList& reopened = again.Notes;
     ASSERT_EQ(reopened.size(), song.Notes.size());
     for (std::size_t i = 0; i < reopened.size(); ++i) {
-        EXPECT_EQ(reopened[i]->Pos, song.Notes[i]->Pos) << i;
-        EXPECT_EQ(reopened[i]->Len, song.Notes[i]->Len) << i;
-        EXPECT_EQ(reopened[i]->NoteNum, song.Notes[i]->NoteNum) << i;
+        EXPECT_EQ(reopened[i].Pos, song.Notes[i].Pos) << i;
+        EXPECT_EQ(reopened[i].Len, song.Notes[i].Len) << i;
+        EXPECT_EQ(reopened[i].NoteNum, song.Notes[i].NoteNum) << i;
     }
 }
 
@@ -195,17 +194,6 @@ TEST(TolerantImport, Positions) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ImportPosition(c.tick, c.division), c.pos) << c.tick << " / " << c.division;
-}
-
-TEST(TolerantImport, RowTexts) {
-    const TrackRows rows = RowTexts({{"Basse", 1, 33}, {"", 9, 0}});
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].Caption + "|" + rows[0].Name + "|" + rows[0].Channel + "|" +
-                  rows[0].Instrument,
-              "0|Basse|1|033 - Fingered Bass");
-    EXPECT_EQ(rows[1].Caption + "|" + rows[1].Name + "|" + rows[1].Channel + "|" +
-                  rows[1].Instrument,
-              "1||9|000 - Piano 1");
 }
 
 TEST(ImportTexts, GroupedNumbers) {

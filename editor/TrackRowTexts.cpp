@@ -1,7 +1,8 @@
-#include "song/Song.h"
+#include "editor/TrackRowTexts.h"
 
 #include "song/Instruments.h"
 #include "util/Error.h"
+#include "util/TextUtils.h"
 
 #include <charconv>
 
@@ -17,6 +18,10 @@ std::int32_t DecimalValue(const std::string& text) {
     if (first == last || error != std::errc() || end != last)
         throw Error("'" + text + "' is not a valid integer value");
     return value;
+}
+
+std::int32_t ProgramOfInstrument(const std::string& text) {
+    return DecimalValue(NthWord(1, text));
 }
 
 TrackRowTexts RowTexts(const SongTrack& track, std::size_t index) {

@@ -1,0 +1,242 @@
+#include "document/SongCommands.h"
+
+#include <algorithm>
+#include <numeric>
+#include <utility>
+
+namespace kadrel {
+
+namespace {
+
+// Takes the notes at the given places (ascending) out of notes, keeping the order of the others,
+// in one pass over the notes after the first place.
+NoteList TakeNotes(NoteList& notes, const NoteIndices& indices) {
+    NoteList taken;
+    if (indices.empty())
+        return taken;
+    taken.reserve(indices.size());
+    std::size_t write = indices.front();
+    std::size_t next = 0;
+    for (std::size_t read = indices.front(); read < notes.size(); ++read) {
+        if (next < indices.size() && indices[next] == read) {
+            taken.push_back(notes[read]);
+            ++next;
+        } else {
+            notes[write++] = notes[read];
+        }
+    }
+    notes.resize(write);
+    return taken;
+}
+
+// Puts taken notes back so that they stand at the given places again, in one pass from the end.
+void PutBack(NoteList& notes, const NoteIndices& indices, NoteList& taken) {
+    std::size_t read = notes.size();
+    notes.resize(notes.size() + taken.size());
+    std::size_t write = notes.size();
+    for (std::size_t j = taken.size(); j-- > 0;) {
+        while (write - 1 > indices[j])
+            notes[--write] = notes[--read];
+        notes[--write] = taken[j];
+    }
+    // Frees the room as well: a step keeps no memory for notes it does not hold.
+    NoteList().swap(taken);
+}
+
+NoteIndices Range(std::size_t first, std::size_t count) {
+    NoteIndices indices(count);
+    std::iota(indices.begin(), indices.end(), static_cast<std::uint32_t>(first));
+    return indices;
+}
+
+QString TrackText(const char* what, std::size_t index) {
+    return QString::fromUtf8(what) + QString::number(index);
+}
+
+} // namespace
+
+SongCommand::SongCommand(SongDocument& document, const QString& text, int gesture)
+    : document_(document), gesture_(gesture) {
+    setText(text);
+}
+
+void SongCommand::BeforeStep() {
+    if (!document_.pushing_)
+        emit document_.StepAboutToRun();
+}
+
+// --- appended notes ---
+
+AppendNotesCommand::AppendNotesCommand(SongDocument& document, NoteList notes, NoteEdit edit,
+                                       int gesture)
+    : SongCommand(document, NoteEditText(edit, notes.size()), gesture), held_(std::move(notes)),
+      count_(held_.size()) {}
+
+void AppendNotesCommand::redo() {
+    BeforeStep();
+    NoteList& notes = Edited().Notes;
+    first_ = notes.size();
+    notes.insert(notes.end(), held_.begin(), held_.end());
+    NoteList().swap(held_);
+    emit document_.NotesAppended(first_);
+}
+
+void AppendNotesCommand::undo() {
+    BeforeStep();
+    // Steps are undone in the reverse order of their doing, so the notes are the last ones.
+    const NoteIndices indices = Range(first_, count_);
+    emit document_.NotesAboutToBeRemoved(indices);
+    NoteList& notes = Edited().Notes;
+    const auto first = notes.begin() + static_cast<std::ptrdiff_t>(first_);
+    held_.assign(first, notes.end());
+    notes.erase(first, notes.end());
+    emit document_.NotesRemoved(indices);
+}
+
+bool AppendNotesCommand::mergeWith(const QUndoCommand* other) {
+    // The gesture goes on changing the notes it added: the song holds them as they are now,
+    // which is what undo takes back and redo appends again.
+    const auto* change = dynamic_cast<const ChangeNotesCommand*>(other);
+    if (change == nullptr)
+        return false;
+    return std::all_of(change->Indices().begin(), change->Indices().end(),
+                       [this](std::uint32_t i) { return i >= first_ && i < first_ + count_; });
+}
+
+// --- removed notes ---
+
+RemoveNotesCommand::RemoveNotesCommand(SongDocument& document, NoteIndices indices, NoteEdit edit)
+    : SongCommand(document, NoteEditText(edit, indices.size())), indices_(std::move(indices)) {}
+
+void RemoveNotesCommand::redo() {
+    BeforeStep();
+    emit document_.NotesAboutToBeRemoved(indices_);
+    held_ = TakeNotes(Edited().Notes, indices_);
+    emit document_.NotesRemoved(indices_);
+}
+
+void RemoveNotesCommand::undo() {
+    BeforeStep();
+    PutBack(Edited().Notes, indices_, held_);
+    emit document_.NotesInserted(indices_);
+}
+
+// --- changed notes ---
+
+ChangeNotesCommand::ChangeNotesCommand(SongDocument& document, NoteIndices indices, NoteList after,
+                                       NoteEdit edit, int gesture)
+    : SongCommand(document, NoteEditText(edit, indices.size()), gesture),
+      indices_(std::move(indices)), after_(std::move(after)) {
+    before_.reserve(indices_.size());
+    for (std::uint32_t i : indices_)
+        before_.push_back(Current().Notes.at(i));
+}
+
+void ChangeNotesCommand::Assign(const NoteList& values) {
+    BeforeStep();
+    emit document_.NotesAboutToChange(indices_, values);
+    NoteList& notes = Edited().Notes;
+    for (std::size_t k = 0; k < indices_.size(); ++k)
+        notes[indices_[k]] = values[k];
+    emit document_.NotesChanged(indices_);
+}
+
+void ChangeNotesCommand::redo() {
+    Assign(after_);
+}
+
+void ChangeNotesCommand::undo() {
+    Assign(before_);
+}
+
+bool ChangeNotesCommand::mergeWith(const QUndoCommand* other) {
+    const auto* change = dynamic_cast<const ChangeNotesCommand*>(other);
+    if (change == nullptr || change->indices_ != indices_)
+        return false;
+    after_ = change->after_;
+    // A drag that brought every note back changed nothing.
+    setObsolete(after_ == before_);
+    return true;
+}
+
+// --- tracks ---
+
+AddTrackCommand::AddTrackCommand(SongDocument& document, SongTrack track, int selectedBefore)
+    : SongCommand(document, TrackText("l'ajout du track ", document.Content().Tracks.size())),
+      track_(std::move(track)), index_(document.Content().Tracks.size()),
+      selectedBefore_(selectedBefore) {}
+
+int AddTrackCommand::SoundedTrack(bool undoing) const {
+    return undoing ? -1 : static_cast<int>(index_);
+}
+
+void AddTrackCommand::redo() {
+    BeforeStep();
+    auto& tracks = Edited().Tracks;
+    tracks.insert(tracks.begin() + static_cast<std::ptrdiff_t>(index_), track_);
+    emit document_.TracksChanged(static_cast<int>(index_));
+}
+
+void AddTrackCommand::undo() {
+    BeforeStep();
+    // Its notes, added later, were taken out by the undoing of their own steps. A track that a
+    // refused command left after it (outside the history) takes its place.
+    Song& song = Edited();
+    for (TMidiNote& note : song.Notes)
+        if (note.Track > index_)
+            --note.Track;
+    song.Tracks.erase(song.Tracks.begin() + static_cast<std::ptrdiff_t>(index_));
+    emit document_.TracksChanged(selectedBefore_);
+}
+
+ChangeTrackCommand::ChangeTrackCommand(SongDocument& document, std::size_t index, SongTrack after)
+    : SongCommand(document, TrackText("la modification du track ", index)), index_(index),
+      before_(document.Content().Tracks.at(index)), after_(std::move(after)) {}
+
+void ChangeTrackCommand::redo() {
+    BeforeStep();
+    Edited().Tracks[index_] = after_;
+    emit document_.TracksChanged(static_cast<int>(index_));
+}
+
+void ChangeTrackCommand::undo() {
+    BeforeStep();
+    Edited().Tracks[index_] = before_;
+    emit document_.TracksChanged(static_cast<int>(index_));
+}
+
+DeleteTrackCommand::DeleteTrackCommand(SongDocument& document, std::size_t index)
+    : SongCommand(document, TrackText("la suppression du track ", index)), index_(index),
+      track_(document.Content().Tracks.at(index)) {
+    const NoteList& notes = document.Content().Notes;
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        if (notes[i].Track == index)
+            indices_.push_back(static_cast<std::uint32_t>(i));
+}
+
+void DeleteTrackCommand::redo() {
+    BeforeStep();
+    emit document_.NotesAboutToBeRemoved(indices_);
+    Song& song = Edited();
+    held_ = TakeNotes(song.Notes, indices_);
+    for (TMidiNote& note : song.Notes)
+        if (note.Track > index_)
+            --note.Track;
+    song.Tracks.erase(song.Tracks.begin() + static_cast<std::ptrdiff_t>(index_));
+    // The views show the tracks anew, and with them their notes.
+    emit document_.TracksChanged(-1);
+}
+
+void DeleteTrackCommand::undo() {
+    BeforeStep();
+    Song& song = Edited();
+    for (TMidiNote& note : song.Notes)
+        if (note.Track >= index_)
+            ++note.Track;
+    PutBack(song.Notes, indices_, held_);
+    song.Tracks.insert(song.Tracks.begin() + static_cast<std::ptrdiff_t>(index_), track_);
+    // The track was the selected one when it was deleted.
+    emit document_.TracksChanged(static_cast<int>(index_));
+}
+
+} // namespace kadrel
