@@ -5,6 +5,7 @@
 #include "editor/TrackInfo.h"
 #include "editor/UserDialogs.h"
 #include "midi/RecordingMidiOut.h"
+#include "tests/editor/WindowAccess.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -22,6 +23,12 @@
 
 namespace kadrel::bench {
 namespace {
+
+using test::WindowAccess;
+
+SongDocument& Document(TMain& window) {
+    return WindowAccess::Document(window);
+}
 
 // Answers every question of the editor without a person: the file to open, "Non" to saving.
 const std::string& SongFile() {
@@ -42,12 +49,12 @@ void BM_EditorOpenMillionNotes(benchmark::State& state) {
     RealPlaybackClock clock;
     TMain window(dialogs, out, clock);
     for (auto _ : state) {
-        window.Document().MarkSaved();
+        Document(window).MarkSaved();
         window.OuvrirClick();
-        benchmark::DoNotOptimize(window.SongView().Notes.size());
+        benchmark::DoNotOptimize(Document(window).Content().Notes.size());
     }
-    state.counters["notes"] = static_cast<double>(window.SongView().Notes.size());
-    window.Document().MarkSaved();
+    state.counters["notes"] = static_cast<double>(Document(window).Content().Notes.size());
+    Document(window).MarkSaved();
 }
 BENCHMARK(BM_EditorOpenMillionNotes)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
@@ -60,7 +67,7 @@ void BM_EditorSaveMillionNotes(benchmark::State& state) {
     window.OuvrirClick();
     const std::string saved =
         (std::filesystem::temp_directory_path() / "kadrel-bench-editor-saved.mid").string();
-    window.Document().SetFileName(saved);
+    Document(window).SetFileName(saved);
     for (auto _ : state)
         window.EnregistrerClick();
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(saved));
@@ -75,21 +82,20 @@ void BM_EditorSaveSongEndingNearTick2Pow31(benchmark::State& state) {
     RecordingMidiOut out;
     RealPlaybackClock clock;
     TMain window(dialogs, out, clock);
-    window.Document().SetFileName(
+    Document(window).SetFileName(
         (std::filesystem::temp_directory_path() / "kadrel-bench-far.mid").string());
     TTrackInfo trackInfo(&window);
     window.SetTrackInfo(&trackInfo);
     dialogs.AcceptTrackInfo = true;
     window.AddTrackClick();
-    std::vector<std::unique_ptr<TMidiNote>> notes;
-    notes.push_back(std::make_unique<TMidiNote>(TMidiNote{60, 0, 16, 0, 0}));
-    notes.push_back(std::make_unique<TMidiNote>(TMidiNote{62, 0x7FFFFF00, 0xF0, 0, 0}));
-    window.Document().AppendNotes(std::move(notes), NoteEdit::Paste);
+    Document(window).AppendNotes(
+        {TMidiNote{60, 0, 16, 0, 0}, TMidiNote{62, 0x7FFFFF00, 0xF0, 0, 0}}, NoteEdit::Paste);
     dialogs.FileToOpen.clear();
     for (auto _ : state)
         window.EnregistrerClick();
-    state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(window.FileName()));
-    std::filesystem::remove(window.FileName());
+    state.counters["bytes"] =
+        static_cast<double>(std::filesystem::file_size(Document(window).FileName()));
+    std::filesystem::remove(Document(window).FileName());
 }
 BENCHMARK(BM_EditorSaveSongEndingNearTick2Pow31)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -112,15 +118,9 @@ std::size_t HeapInUse() {
     return mallinfo2().uordblks;
 }
 
-// What the heap gives to one note record of the song.
+// What one note takes in the song: notes are values in one vector.
 double HeapPerNote() {
-    constexpr int Count = 100000;
-    std::vector<std::unique_ptr<TMidiNote>> notes;
-    notes.reserve(Count);
-    const std::size_t before = HeapInUse();
-    for (int i = 0; i < Count; ++i)
-        notes.push_back(std::make_unique<TMidiNote>());
-    return static_cast<double>(HeapInUse() - before) / Count;
+    return static_cast<double>(sizeof(TMidiNote));
 }
 
 // The window with a one-track song opened by Ouvrir, every note of it selected by Tout
@@ -136,7 +136,7 @@ public:
         window_.ToutSelectionnerClick();
         step(window_);
     }
-    ~EditedWindow() { window_.Document().MarkSaved(); }
+    ~EditedWindow() { Document(window_).MarkSaved(); }
 
     TMain& Window() { return window_; }
 
@@ -144,7 +144,7 @@ public:
     // notes it took out of the song), then empties it.
     void CountHistory(benchmark::State& state, std::size_t notesHeld) {
         const std::size_t before = HeapInUse();
-        window_.Document().History().clear();
+        Document(window_).History().clear();
         const double held = static_cast<double>(before - HeapInUse());
         const double records = HeapPerNote() * static_cast<double>(notesHeld);
         state.counters["history_MB"] = held / 1e6;
@@ -164,15 +164,15 @@ void DeleteAll(TMain& window) {
 
 // Drags the selection 16 positions later and a semitone up.
 void DragAll(TMain& window) {
-    TPartitionNote* grabbed = window.Partition->NoteList().front().get();
+    TPartitionNote* grabbed = WindowAccess::Ui(window).Partition->NoteList().front().get();
     const std::int32_t pos = grabbed->Pos;
     const auto num = static_cast<std::uint8_t>(grabbed->NoteNum);
-    window.PartitionExtMouseDown(window.Partition, Qt::LeftButton, {{}, Qt::LeftButton}, 400, 40,
-                                 pos, pos, num, grabbed);
-    window.PartitionExtMouseMove(window.Partition, {{}, Qt::LeftButton}, 400, 40, pos + 16,
-                                 pos + 16, static_cast<std::uint8_t>(num + 1), nullptr);
-    window.PartitionExtMouseUp(window.Partition, Qt::LeftButton, {}, 400, 40, pos + 16, pos + 16,
-                               static_cast<std::uint8_t>(num + 1), nullptr);
+    window.PartitionExtMouseDown(WindowAccess::Ui(window).Partition, Qt::LeftButton,
+                                 {{}, Qt::LeftButton}, 400, 40, pos, pos, num, grabbed);
+    window.PartitionExtMouseMove(WindowAccess::Ui(window).Partition, {{}, Qt::LeftButton}, 400, 40,
+                                 pos + 16, pos + 16, static_cast<std::uint8_t>(num + 1), nullptr);
+    window.PartitionExtMouseUp(WindowAccess::Ui(window).Partition, Qt::LeftButton, {}, 400, 40,
+                               pos + 16, pos + 16, static_cast<std::uint8_t>(num + 1), nullptr);
 }
 
 // Undo (state.range(1) == 0) or redo of a step on every note of a one-track song of
@@ -182,7 +182,7 @@ void UndoRedo(benchmark::State& state, const std::function<void(TMain&)>& step, 
     const bool undo = state.range(1) == 0;
     EditedWindow edited(notes, step);
     TMain& window = edited.Window();
-    if (window.Document().History().count() != 1)
+    if (Document(window).History().count() != 1)
         state.SkipWithError("the step was not one step of the history");
     for (auto _ : state) {
         if (!undo) {
@@ -286,11 +286,11 @@ void BM_PlaybackTenSecondsDense(benchmark::State& state) {
     for (int track = 0; track < 16; ++track) {
         song.Tracks.push_back({"", track, 0});
         for (int pos = 0; pos < 400; ++pos)
-            song.Notes.push_back(std::make_unique<TMidiNote>(
-                TMidiNote{static_cast<std::uint8_t>(40 + pos % Cycle), pos, 1,
-                          static_cast<std::uint8_t>(track), static_cast<std::uint16_t>(track)}));
+            song.Notes.push_back(TMidiNote{static_cast<std::uint8_t>(40 + pos % Cycle), pos, 1,
+                                           static_cast<std::uint8_t>(track),
+                                           static_cast<std::uint16_t>(track)});
     }
-    window.Document().Replace(std::move(song), true);
+    Document(window).Replace(std::move(song), true);
     window.TrackListClick();
 
     std::vector<double> lateMs;
@@ -299,7 +299,7 @@ void BM_PlaybackTenSecondsDense(benchmark::State& state) {
     for (auto _ : state) {
         out.sent.clear();
         clock.started = false;
-        window.Partition->SetCursorPos(0);
+        WindowAccess::Ui(window).Partition->SetCursorPos(0);
         QTimer::singleShot(10000, &window, [&window] { window.PausePlayClick(); });
         const double cpu0 = CpuSeconds();
         const auto wall0 = std::chrono::steady_clock::now();

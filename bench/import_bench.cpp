@@ -9,12 +9,14 @@
 #include "PeerCommands.h"
 #include "SongGenerator.h"
 #include "editor/MainWindow.h"
+#include "editor/PlaybackClock.h"
 #include "editor/UserDialogs.h"
 #include "midi/ByteStream.h"
 #include "midi/RecordingMidiOut.h"
 #include "midi/SmfReader.h"
 #include "song/TolerantImport.h"
 #include "tests/core/SmfWriter.h"
+#include "tests/editor/WindowAccess.h"
 
 #include <benchmark/benchmark.h>
 
@@ -132,11 +134,12 @@ void ImportEditor(benchmark::State& state) {
     RealPlaybackClock clock;
     TMain window(dialogs, out, clock);
     for (auto _ : state) {
-        window.Document().MarkSaved();
+        test::WindowAccess::Document(window).MarkSaved();
         window.ImporterClick();
     }
-    state.counters["notes"] = static_cast<double>(window.SongView().Notes.size());
-    window.Document().MarkSaved();
+    state.counters["notes"] =
+        static_cast<double>(test::WindowAccess::Document(window).Content().Notes.size());
+    test::WindowAccess::Document(window).MarkSaved();
 }
 
 void FileArgs(benchmark::internal::Benchmark* b) {

@@ -20,8 +20,7 @@ using BenchSong = Song;
 BenchSong DenseSong() {
     Song song;
     ImportSong(MakeSong(16, 16 * 250), song, {});
-    std::erase_if(song.Notes,
-                  [](const TMidiNote& note) { return note.EndPos() >= SongPositions; });
+    std::erase_if(song.Notes, [](const TMidiNote& note) { return note.EndPos() >= SongPositions; });
     return song;
 }
 
@@ -32,8 +31,8 @@ BenchSong NoteEveryPositionSong() {
     for (int track = 0; track < 16; ++track) {
         song.Tracks.push_back({"", track, static_cast<std::uint8_t>(10 + track * 7)});
         for (int pos = 0; pos + 1 < SongPositions; ++pos)
-            song.Notes.push_back(TMidiNote{static_cast<std::uint8_t>(40 + (pos + track) % 40),
-                                           pos, 1, static_cast<std::uint8_t>(track),
+            song.Notes.push_back(TMidiNote{static_cast<std::uint8_t>(40 + (pos + track) % 40), pos,
+                                           1, static_cast<std::uint8_t>(track),
                                            static_cast<std::uint16_t>(track)});
     }
     return song;

@@ -1,17 +1,22 @@
 #include "editor/MainWindow.h"
 
+#include "document/SongDocument.h"
 #include "editor/ButtonPictures.h"
-#include "editor/TrackInfo.h"
-#include "editor/UserDialogs.h"
+#include "editor/EditActions.h"
+#include "editor/FileActions.h"
+#include "editor/NoteEditingTool.h"
+#include "editor/ScoreView.h"
+#include "editor/TrackListView.h"
+#include "editor/Transport.h"
 #include "midi/MidiOutput.h"
-#include "midi/Vlv.h"
-#include "util/Error.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,7 +26,6 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include <unordered_set>
 #include <utility>
 
 namespace kadrel {
@@ -66,23 +70,35 @@ QFrame* Panel(QWidget* parent, const QRect& geometry) {
 } // namespace
 
 TMain::TMain(UserDialogs& dialogs, MidiOutService& service, PlaybackClock& clock, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs, [this] { EndGesture(); }), service_(service),
-      clock_(clock), document_(std::make_unique<SongDocument>()) {
+    : QMainWindow(parent), dialogs_(dialogs, [this] { tool_->EndGesture(); }), service_(service),
+      document_(std::make_unique<SongDocument>()) {
     setWindowTitle(QStringLiteral("Kadrel"));
     BuildLayout();
-    BuildMenu();
+    transport_ = new Transport(*document_, clock, *this, ui_,
+                               [this](const std::function<void()>& h) { RunHandler(h); });
+    ui_.TimerNoteOFF = transport_->PreviewTimer();
+    Connect(ui_.TimerNoteOFF, &QTimer::timeout, &TMain::TimerNoteOFFTimer);
+    scoreView_ = new ScoreView(*document_, *ui_.Partition, this);
+    tracks_ = new TrackListView(*document_, *scoreView_, *transport_, dialogs_, ui_, this);
+    tool_ = std::make_unique<NoteEditingTool>(*document_, *scoreView_, *transport_, ui_,
+                                              [this] { return tracks_->SelectedRow(); });
+    files_ = std::make_unique<FileActions>(*this, *document_, dialogs_, *transport_, *tracks_, ui_);
+    edits_ =
+        std::make_unique<EditActions>(*document_, *scoreView_, *tracks_, *tool_, dialogs_, ui_);
+    BuildMenus();
     ResizeToDesignSize();
-    ConnectDocument();
+    ConnectParts();
     FormCreate();
 }
 
 TMain::~TMain() {
-    // The score's notes refer to the song's, so the score is emptied first; the document then
-    // goes without telling a window that is going too.
-    if (Partition != nullptr)
-        Partition->ClearNotes();
+    // The views let go of the song before it goes, without telling a window that is going too.
     document_->disconnect(this);
     document_->History().disconnect(this);
+    ui_.Partition->ClearNotes();
+    delete transport_;
+    delete tracks_;
+    delete scoreView_;
     document_.reset();
 }
 
@@ -91,34 +107,35 @@ void TMain::BuildLayout() {
     setCentralWidget(client_);
     client_->setMinimumSize(MinimumClientSize);
 
-    Partition = new TPartition(client_);
-    Partition->setGeometry(8, 8, 849, 112);
-    Partition->SetInterWidth(8);
-    Partition->SetSmallestWidth(2);
-    Partition->SetLargePosLen(StartGrid);
-    Partition->SetCursorPos(0);
-    Partition->SetMesureLen(64);
-    Partition->SetVertGridLen(16);
-    Partition->SetFirstMesure(0);
-    Partition->setFocusPolicy(Qt::NoFocus);
-    Partition->OnExtMouseDown = [this](TPartition* sender, Qt::MouseButton button,
-                                       TShiftState shift, std::int32_t x, std::int32_t y,
-                                       std::int32_t pos, std::int32_t largePos,
-                                       std::uint8_t noteNum, TPartitionNote* note) {
+    auto* score = new TPartition(client_);
+    ui_.Partition = score;
+    score->setGeometry(8, 8, 849, 112);
+    score->SetInterWidth(8);
+    score->SetSmallestWidth(2);
+    score->SetLargePosLen(StartGrid);
+    score->SetCursorPos(0);
+    score->SetMesureLen(64);
+    score->SetVertGridLen(16);
+    score->SetFirstMesure(0);
+    score->setFocusPolicy(Qt::NoFocus);
+    score->OnExtMouseDown = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift,
+                                   std::int32_t x, std::int32_t y, std::int32_t pos,
+                                   std::int32_t largePos, std::uint8_t noteNum,
+                                   TPartitionNote* note) {
         RunHandler([&] {
             PartitionExtMouseDown(sender, button, shift, x, y, pos, largePos, noteNum, note);
         });
     };
-    Partition->OnExtMouseMove = [this](TPartition* sender, TShiftState shift, std::int32_t x,
-                                       std::int32_t y, std::int32_t pos, std::int32_t largePos,
-                                       std::uint8_t noteNum, TPartitionNote* note) {
+    score->OnExtMouseMove = [this](TPartition* sender, TShiftState shift, std::int32_t x,
+                                   std::int32_t y, std::int32_t pos, std::int32_t largePos,
+                                   std::uint8_t noteNum, TPartitionNote* note) {
         RunHandler(
             [&] { PartitionExtMouseMove(sender, shift, x, y, pos, largePos, noteNum, note); });
     };
-    Partition->OnExtMouseUp = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift,
-                                     std::int32_t x, std::int32_t y, std::int32_t pos,
-                                     std::int32_t largePos, std::uint8_t noteNum,
-                                     TPartitionNote* note) {
+    score->OnExtMouseUp = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift,
+                                 std::int32_t x, std::int32_t y, std::int32_t pos,
+                                 std::int32_t largePos, std::uint8_t noteNum,
+                                 TPartitionNote* note) {
         RunHandler([&] {
             PartitionExtMouseUp(sender, button, shift, x, y, pos, largePos, noteNum, note);
         });
@@ -126,131 +143,178 @@ void TMain::BuildLayout() {
 
     client_->installEventFilter(this);
 
-    TrackList = new QTreeWidget(client_);
-    TrackList->setGeometry(8, 160, 849, 230);
-    TrackList->setColumnCount(4);
-    TrackList->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Nom du track"),
-                                QStringLiteral("Canal"), QStringLiteral("Instrument")});
-    TrackList->setRootIsDecorated(false);
-    TrackList->setItemsExpandable(false);
-    TrackList->setUniformRowHeights(true);
-    TrackList->setSelectionMode(QAbstractItemView::SingleSelection);
-    TrackList->setSelectionBehavior(QAbstractItemView::SelectRows);
-    TrackList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TrackList->setAllColumnsShowFocus(true);
-    TrackList->header()->setMinimumSectionSize(16);
-    TrackList->setColumnWidth(0, 25);
-    TrackList->setColumnWidth(1, 200);
-    TrackList->setColumnWidth(3, 200);
-    TrackList->headerItem()->setTextAlignment(2, Qt::AlignCenter);
-    TrackList->header()->setStretchLastSection(false);
-    Connect(TrackList, &QTreeWidget::itemSelectionChanged, &TMain::TrackListClick);
+    auto* list = new QTreeWidget(client_);
+    ui_.TrackList = list;
+    list->setGeometry(8, 160, 849, 230);
+    list->setColumnCount(4);
+    list->setHeaderLabels({QStringLiteral("#"), QStringLiteral("Nom du track"),
+                           QStringLiteral("Canal"), QStringLiteral("Instrument")});
+    list->setRootIsDecorated(false);
+    list->setItemsExpandable(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setAllColumnsShowFocus(true);
+    list->header()->setMinimumSectionSize(16);
+    list->setColumnWidth(0, 25);
+    list->setColumnWidth(1, 200);
+    list->setColumnWidth(3, 200);
+    list->headerItem()->setTextAlignment(2, Qt::AlignCenter);
+    list->header()->setStretchLastSection(false);
+    Connect(list, &QTreeWidget::itemSelectionChanged, &TMain::TrackListClick);
 
-    AddTrack = new QPushButton(QStringLiteral("Ajouter"), client_);
-    AddTrack->setGeometry(8, 128, 75, 25);
-    ModTrack = new QPushButton(QStringLiteral("Modifier"), client_);
-    ModTrack->setGeometry(88, 128, 75, 25);
-    ModTrack->setEnabled(false);
-    DelTrack = new QPushButton(QStringLiteral("Supprimer"), client_);
-    DelTrack->setGeometry(168, 128, 75, 25);
-    DelTrack->setEnabled(false);
-    Connect(AddTrack, &QPushButton::clicked, &TMain::AddTrackClick);
-    Connect(ModTrack, &QPushButton::clicked, &TMain::ModTrackClick);
-    Connect(DelTrack, &QPushButton::clicked, &TMain::DelTrackClick);
+    ui_.AddTrack = new QPushButton(QStringLiteral("Ajouter"), client_);
+    ui_.AddTrack->setGeometry(8, 128, 75, 25);
+    ui_.ModTrack = new QPushButton(QStringLiteral("Modifier"), client_);
+    ui_.ModTrack->setGeometry(88, 128, 75, 25);
+    ui_.ModTrack->setEnabled(false);
+    ui_.DelTrack = new QPushButton(QStringLiteral("Supprimer"), client_);
+    ui_.DelTrack->setGeometry(168, 128, 75, 25);
+    ui_.DelTrack->setEnabled(false);
+    Connect(ui_.AddTrack, &QPushButton::clicked, &TMain::AddTrackClick);
+    Connect(ui_.ModTrack, &QPushButton::clicked, &TMain::ModTrackClick);
+    Connect(ui_.DelTrack, &QPushButton::clicked, &TMain::DelTrackClick);
 
     BuildPlayPanel();
     BuildEditModePanel();
 
-    TimerNoteOFF = new QTimer(this);
-    TimerNoteOFF->setInterval(PreviewMs);
-    Connect(TimerNoteOFF, &QTimer::timeout, &TMain::TimerNoteOFFTimer);
-
-    for (QWidget* w : {static_cast<QWidget*>(TrackList), static_cast<QWidget*>(AddTrack),
-                       static_cast<QWidget*>(ModTrack), static_cast<QWidget*>(DelTrack)})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{list, ui_.AddTrack, ui_.ModTrack, ui_.DelTrack})
         w->installEventFilter(this);
-    setTabOrder(TrackList, AddTrack);
-    setTabOrder(AddTrack, ModTrack);
-    setTabOrder(ModTrack, DelTrack);
+    setTabOrder(list, ui_.AddTrack);
+    setTabOrder(ui_.AddTrack, ui_.ModTrack);
+    setTabOrder(ui_.ModTrack, ui_.DelTrack);
 }
 
 void TMain::BuildPlayPanel() {
-    PanelPlay = Panel(client_, QRect(256, 128, 234, 25));
-    BackBegin = FlatButton(PanelPlay, 2, "Début", Picture::BackBegin);
-    Back2 = FlatButton(PanelPlay, 26, "Arrière rapide", Picture::Back2);
-    Back1 = FlatButton(PanelPlay, 50, "Arrière", Picture::Back1);
-    Play = FlatButton(PanelPlay, 82, "Jouer", Picture::Play);
-    StopPlay = FlatButton(PanelPlay, 106, "Arrêt", Picture::StopPlay);
-    PausePlay = FlatButton(PanelPlay, 130, "Pause", Picture::PausePlay);
-    PausePlay->setEnabled(false);
-    Forw1 = FlatButton(PanelPlay, 162, "Avancer", Picture::Forw1);
-    Forw2 = FlatButton(PanelPlay, 186, "Avance rapide", Picture::Forw2);
-    ForwEnd = FlatButton(PanelPlay, 210, "Aller à la fin", Picture::ForwEnd);
+    ui_.PanelPlay = Panel(client_, QRect(256, 128, 234, 25));
+    QFrame* panel = ui_.PanelPlay;
+    ui_.BackBegin = FlatButton(panel, 2, "Début", Picture::BackBegin);
+    ui_.Back2 = FlatButton(panel, 26, "Arrière rapide", Picture::Back2);
+    ui_.Back1 = FlatButton(panel, 50, "Arrière", Picture::Back1);
+    ui_.Play = FlatButton(panel, 82, "Jouer", Picture::Play);
+    ui_.StopPlay = FlatButton(panel, 106, "Arrêt", Picture::StopPlay);
+    ui_.PausePlay = FlatButton(panel, 130, "Pause", Picture::PausePlay);
+    ui_.PausePlay->setEnabled(false);
+    ui_.Forw1 = FlatButton(panel, 162, "Avancer", Picture::Forw1);
+    ui_.Forw2 = FlatButton(panel, 186, "Avance rapide", Picture::Forw2);
+    ui_.ForwEnd = FlatButton(panel, 210, "Aller à la fin", Picture::ForwEnd);
 
-    Connect(BackBegin, &QToolButton::clicked, &TMain::BackBeginClick);
-    Connect(Back2, &QToolButton::pressed, &TMain::Back2MouseDown);
-    Connect(Back1, &QToolButton::pressed, &TMain::Back1MouseDown);
-    Connect(Play, &QToolButton::clicked, &TMain::PlayClick);
-    Connect(StopPlay, &QToolButton::clicked, &TMain::StopPlayClick);
-    Connect(PausePlay, &QToolButton::clicked, &TMain::PausePlayClick);
-    Connect(Forw1, &QToolButton::pressed, &TMain::Forw1MouseDown);
-    Connect(Forw2, &QToolButton::pressed, &TMain::Forw2MouseDown);
-    Connect(ForwEnd, &QToolButton::clicked, &TMain::ForwEndClick);
-    for (QToolButton* seek : {BackBegin, Back2, Back1, Forw1, Forw2, ForwEnd})
+    Connect(ui_.BackBegin, &QToolButton::clicked, &TMain::BackBeginClick);
+    Connect(ui_.Back2, &QToolButton::pressed, &TMain::Back2MouseDown);
+    Connect(ui_.Back1, &QToolButton::pressed, &TMain::Back1MouseDown);
+    Connect(ui_.Play, &QToolButton::clicked, &TMain::PlayClick);
+    Connect(ui_.StopPlay, &QToolButton::clicked, &TMain::StopPlayClick);
+    Connect(ui_.PausePlay, &QToolButton::clicked, &TMain::PausePlayClick);
+    Connect(ui_.Forw1, &QToolButton::pressed, &TMain::Forw1MouseDown);
+    Connect(ui_.Forw2, &QToolButton::pressed, &TMain::Forw2MouseDown);
+    Connect(ui_.ForwEnd, &QToolButton::clicked, &TMain::ForwEndClick);
+    for (QToolButton* seek :
+         {ui_.BackBegin, ui_.Back2, ui_.Back1, ui_.Forw1, ui_.Forw2, ui_.ForwEnd})
         Connect(seek, &QToolButton::released, &TMain::SpeedMouseUp);
 }
 
 void TMain::BuildEditModePanel() {
-    PanelEditMode = Panel(client_, QRect(504, 128, 153, 25));
-    ModeSelect = FlatButton(PanelEditMode, 2, "Mode sélection", Picture::ModeSelect);
-    ModeNote =
-        FlatButton(PanelEditMode, 26, "Mode ajout / suppression de notes", Picture::ModeNote);
-    ModeDieze = FlatButton(PanelEditMode, 50, "Mode dièzes / bémols", Picture::ModeDieze);
-    editModes_ = new QButtonGroup(this);
-    editModes_->setExclusive(true);
-    for (QToolButton* mode : {ModeSelect, ModeNote, ModeDieze}) {
+    ui_.PanelEditMode = Panel(client_, QRect(504, 128, 153, 25));
+    QFrame* panel = ui_.PanelEditMode;
+    ui_.ModeSelect = FlatButton(panel, 2, "Mode sélection", Picture::ModeSelect);
+    ui_.ModeNote = FlatButton(panel, 26, "Mode ajout / suppression de notes", Picture::ModeNote);
+    ui_.ModeDieze = FlatButton(panel, 50, "Mode dièzes / bémols", Picture::ModeDieze);
+    ui_.EditModes = new QButtonGroup(this);
+    ui_.EditModes->setExclusive(true);
+    for (QToolButton* mode : {ui_.ModeSelect, ui_.ModeNote, ui_.ModeDieze}) {
         mode->setCheckable(true);
-        editModes_->addButton(mode);
+        ui_.EditModes->addButton(mode);
     }
-    ModeNote->setChecked(true);
-    Connect(ModeNote, &QToolButton::clicked, &TMain::ModeNoteClick);
-    Connect(ModeDieze, &QToolButton::clicked, &TMain::ModeDiezeClick);
+    ui_.ModeNote->setChecked(true);
+    Connect(ui_.ModeNote, &QToolButton::clicked, &TMain::ModeNoteClick);
+    Connect(ui_.ModeDieze, &QToolButton::clicked, &TMain::ModeDiezeClick);
 
-    GridLess = FlatButton(PanelEditMode, 80, "Grille plus petite (raccourci clavier: - )",
-                          Picture::GridLess);
-    GridPlus = FlatButton(PanelEditMode, 104, "Grille plus grande (raccourci clavier: + )",
-                          Picture::GridPlus);
-    Connect(GridLess, &QToolButton::clicked, &TMain::GridLessClick);
-    Connect(GridPlus, &QToolButton::clicked, &TMain::GridPlusClick);
+    ui_.GridLess =
+        FlatButton(panel, 80, "Grille plus petite (raccourci clavier: - )", Picture::GridLess);
+    ui_.GridPlus =
+        FlatButton(panel, 104, "Grille plus grande (raccourci clavier: + )", Picture::GridPlus);
+    Connect(ui_.GridLess, &QToolButton::clicked, &TMain::GridLessClick);
+    Connect(ui_.GridPlus, &QToolButton::clicked, &TMain::GridPlusClick);
 
-    GridSize = new QLabel(QString::number(StartGrid), PanelEditMode);
+    ui_.GridSize = new QLabel(QString::number(StartGrid), panel);
     // Wide enough for "64" in the system font, which is larger than the 12 pixels it once had.
-    GridSize->setGeometry(131, 5, 20, 16);
-    GridSize->setToolTip(QStringLiteral("Taille actuelle de la grille"));
+    ui_.GridSize->setGeometry(131, 5, 20, 16);
+    ui_.GridSize->setToolTip(QStringLiteral("Taille actuelle de la grille"));
 }
 
-void TMain::BuildMenu() {
+void TMain::BuildMenus() {
     menuBar()->setNativeMenuBar(false);
-    Fichier = menuBar()->addMenu(QStringLiteral("&Fichier"));
-    auto item = [this](const char* caption, const QKeySequence& shortcut,
-                       void (TMain::*handler)()) {
-        QAction* action = Fichier->addAction(QString::fromUtf8(caption));
+    QMenu* menu = nullptr;
+    auto item = [this, &menu](const char* caption, const QKeySequence& shortcut,
+                              void (TMain::*handler)()) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption));
         action->setShortcut(shortcut);
         Connect(action, &QAction::triggered, handler);
         return action;
     };
-    Nouveau = item("&Nouveau", QKeySequence(Qt::Key_F2), &TMain::NouveauClick);
-    Ouvrir = item("&Ouvrir...", QKeySequence(Qt::Key_F3), &TMain::OuvrirClick);
-    Importer = item("&Importer un fichier MIDI...", QKeySequence(Qt::CTRL | Qt::Key_I),
-                    &TMain::ImporterClick);
-    Enregistrer = item("&Enregistrer", QKeySequence(Qt::Key_F4), &TMain::EnregistrerClick);
-    SaveAs =
+    menu = ui_.Fichier = menuBar()->addMenu(QStringLiteral("&Fichier"));
+    ui_.Nouveau = item("&Nouveau", QKeySequence(Qt::Key_F2), &TMain::NouveauClick);
+    ui_.Ouvrir = item("&Ouvrir...", QKeySequence(Qt::Key_F3), &TMain::OuvrirClick);
+    ui_.Importer = item("&Importer un fichier MIDI...", QKeySequence(Qt::CTRL | Qt::Key_I),
+                        &TMain::ImporterClick);
+    ui_.Enregistrer = item("&Enregistrer", QKeySequence(Qt::Key_F4), &TMain::EnregistrerClick);
+    ui_.SaveAs =
         item("Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4), &TMain::SaveAsClick);
-    ExportWav = item("E&xporter en WAV...", QKeySequence(), &TMain::ExportWavClick);
-    Fichier->addSeparator();
-    Deasm = item("&Désassembler MIDI...", QKeySequence(Qt::Key_F5), &TMain::DeasmClick);
-    Fichier->addSeparator();
-    Quitter = item("&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4), &TMain::QuitterClick);
-    BuildEditionMenu();
+    ui_.ExportWav = item("E&xporter en WAV...", QKeySequence(), &TMain::ExportWavClick);
+    menu->addSeparator();
+    ui_.Deasm = item("&Désassembler MIDI...", QKeySequence(Qt::Key_F5), &TMain::DeasmClick);
+    menu->addSeparator();
+    ui_.Quitter = item("&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4), &TMain::QuitterClick);
+
+    menu = ui_.Edition = menuBar()->addMenu(QStringLiteral("É&dition"));
+    // The history's own items: their texts name the step, and they undo and redo it.
+    QUndoStack& history = document_->History();
+    ui_.Annuler = history.createUndoAction(this, QStringLiteral("Annuler"));
+    ui_.Retablir = history.createRedoAction(this, QStringLiteral("Rétablir"));
+    ui_.Annuler->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    ui_.Retablir->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    // What an undo or a redo could not send is told once it is done.
+    for (QAction* step : {ui_.Annuler, ui_.Retablir})
+        connect(step, &QAction::triggered, this, [this] { RunHandler([] {}); });
+    menu->addAction(ui_.Annuler);
+    menu->addAction(ui_.Retablir);
+    menu->addSeparator();
+    ui_.Couper = item("Couper", QKeySequence(Qt::CTRL | Qt::Key_X), &TMain::CouperClick);
+    ui_.Copier = item("Copier", QKeySequence(Qt::CTRL | Qt::Key_C), &TMain::CopierClick);
+    ui_.Coller = item("Coller", QKeySequence(Qt::CTRL | Qt::Key_V), &TMain::CollerClick);
+    ui_.Supprimer = item("Supprimer", QKeySequence(Qt::Key_Delete), &TMain::SupprimerClick);
+    // The key itself stays the window's (its handler also runs in the track list and on the
+    // track buttons): the item shows it and takes it only while its menu is open.
+    ui_.Supprimer->setShortcutContext(Qt::WidgetShortcut);
+    ui_.ToutSelectionner = item("Tout sélectionner", QKeySequence(Qt::CTRL | Qt::Key_A),
+                                &TMain::ToutSelectionnerClick);
+}
+
+void TMain::ConnectParts() {
+    SongDocument& document = *document_;
+    // An undo or a redo ends the gesture under way, as any other change does.
+    connect(&document, &SongDocument::StepAboutToRun, this, [this] { tool_->EndGesture(); });
+    connect(&document, &SongDocument::SongAboutToBeReplaced, this, [this] { tool_->EndGesture(); });
+    connect(&document, &SongDocument::ModifiedChanged, this, [this] { files_->UpdateTitle(); });
+    connect(&document, &SongDocument::FileNameChanged, this, [this] { files_->UpdateTitle(); });
+    connect(&document.History(), &QUndoStack::indexChanged, this,
+            [this] { edits_->UpdateActions(); });
+    connect(ui_.Edition, &QMenu::aboutToShow, this, [this] { edits_->UpdateActions(); });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            [this] { edits_->UpdateActions(); });
+    connect(transport_, &Transport::WindowMayClose, this,
+            [this] { QTimer::singleShot(0, this, [this] { close(); }); });
+    // An error kept outside any handler is shown once the event that caused it is done.
+    connect(
+        transport_, &Transport::ErrorKept, this, [this] { RunHandler([] {}); },
+        Qt::QueuedConnection);
+}
+
+void TMain::SetTrackInfo(TTrackInfo* dialog) {
+    tracks_->SetTrackInfo(dialog);
 }
 
 void TMain::ResizeToDesignSize() {
@@ -262,29 +326,22 @@ void TMain::ResizeToDesignSize() {
 
 void TMain::FormCreate() {
     try {
-        midiOut_ = std::make_unique<TMidiOutput>(0, true, service_);
+        transport_->Open(service_);
     } catch (const std::exception& e) {
         // The window comes up all the same; the user is told once, when it is shown, and the
         // commands then work without sending anything.
         startError_ = QString::fromStdString(e.what());
-        ScheduleStart();
+        if (!std::exchange(startScheduled_, true))
+            QTimer::singleShot(0, this, [this] { RunStart(); });
     }
-    stretching_ = false;
-    seekReleased_ = true;
     ApplyKeptEdges();
-    draggedNote_ = nullptr;
     // The song starts empty, unmodified and without a file name.
 }
 
 void TMain::OpenFileAtStart(const QString& path) {
     startFile_ = path;
-    ScheduleStart();
-}
-
-void TMain::ScheduleStart() {
-    if (std::exchange(startScheduled_, true))
-        return;
-    QTimer::singleShot(0, this, [this] { RunStart(); });
+    if (!std::exchange(startScheduled_, true))
+        QTimer::singleShot(0, this, [this] { RunStart(); });
 }
 
 void TMain::RunStart() {
@@ -292,17 +349,17 @@ void TMain::RunStart() {
         ShowError(std::exchange(startError_, QString()));
     if (!startFile_.isEmpty()) {
         const QString file = std::exchange(startFile_, QString());
-        RunHandler([this, &file] { OpenFile(file); });
+        RunHandler([this, &file] { files_->OpenFile(file); });
     }
 }
 
 void TMain::ApplyKeptEdges() {
     const int width = client_->width();
     const int height = client_->height();
-    TrackList->resize(std::max(0, width - 16), std::max(0, height - TrackList->y() - 8));
-    if (Partition->width() != std::max(0, width - 16)) {
-        Partition->resize(std::max(0, width - 16), Partition->height());
-        Partition->Paint();
+    ui_.TrackList->resize(std::max(0, width - 16), std::max(0, height - ui_.TrackList->y() - 8));
+    if (ui_.Partition->width() != std::max(0, width - 16)) {
+        ui_.Partition->resize(std::max(0, width - 16), ui_.Partition->height());
+        ui_.Partition->Paint();
     }
 }
 
@@ -320,91 +377,35 @@ bool TMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TMain::keyPressEvent(QKeyEvent* event) {
     // Keys of the track list and the track buttons were handled on their way there; those that
-    // the control did not want come on to the window, and must not count twice. Keys go to the
-    // focused control, so a key that reaches the window from one of those controls has been seen
-    // already.
+    // the control did not want come on to the window, and must not count twice.
     const QWidget* focus = QApplication::focusWidget();
-    const bool seen =
-        focus == TrackList || focus == AddTrack || focus == ModTrack || focus == DelTrack;
+    const bool seen = focus == ui_.TrackList || focus == ui_.AddTrack || focus == ui_.ModTrack ||
+                      focus == ui_.DelTrack;
     const int key = VirtualKey(*event);
     if (key != 0 && !seen)
         RunHandler([this, key] { FormKeyDown(key); });
     QMainWindow::keyPressEvent(event);
 }
 
-void TMain::FormKeyDown(int Key) {
-    switch (Key) {
-    case KeyDelete: {
-        if (!ModeSelect->isChecked())
-            return;
-        // A drag under way ends first, as its own step.
-        EndGesture();
-        const std::vector<std::uint32_t> doomed =
-            SongIndicesOf([](const TPartitionNote& note) { return note.Selected; });
-        document_->RemoveNotes(doomed, NoteEdit::Remove);
-        Partition->Paint();
-        document_->Touch();
-        break;
-    }
-    case KeyKeypadPlus:
-        GridPlusClick();
-        break;
-    case KeyKeypadMinus:
-        GridLessClick();
-        break;
-    default:
-        break;
-    }
-}
-
-void TMain::GridLessClick() {
-    SetGridSize(std::max(SmallestGrid, Partition->LargePosLen() / 2));
-}
-
-void TMain::GridPlusClick() {
-    SetGridSize(std::min(LargestGrid, Partition->LargePosLen() * 2));
-}
-
-// New notes snap to the grid size; the grid lines follow it, but never closer than 4 positions.
-void TMain::SetGridSize(int size) {
-    Partition->SetLargePosLen(static_cast<std::uint8_t>(size));
-    Partition->SetVertGridLen(Partition->LargePosLen());
-    if (Partition->VertGridLen() < 4)
-        Partition->SetVertGridLen(4);
-    GridSize->setText(QString::number(Partition->LargePosLen()));
-}
-
-void TMain::QuitterClick() {
-    close();
-}
-
 void TMain::closeEvent(QCloseEvent* event) {
     // Unsaved work is offered for saving, as New and Open do; the window stays open when the
     // user cancels or when the save did not happen.
-    if (!closePending_ && !MaybeSave()) {
+    if (!transport_->ClosePending() && !files_->MaybeSave()) {
         event->ignore();
         return;
     }
-    // A running loop ends first and sends its last messages through the port; the window
-    // closes when it has returned. Every request waits, the second one as much as the first.
-    if (playLoopRunning_ || seekLoopRunning_) {
-        closePending_ = true;
-        pauseRequest_ = true;
-        seekReleased_ = true;
+    if (!transport_->CloseRequested()) {
         event->ignore();
         return;
     }
-    closing_ = true;
-    TimerNoteOFF->stop();
-    midiOut_.reset();
-    pauseRequest_ = true;
+    transport_->Close();
     document_->Replace(Song(), true);
     event->accept();
 }
 
-void TMain::FinishPendingClose() {
-    if (closePending_ && !playLoopRunning_ && !seekLoopRunning_)
-        QTimer::singleShot(0, this, [this] { close(); });
+void TMain::customEvent(QEvent* event) {
+    if (!transport_->Receive(event))
+        QMainWindow::customEvent(event);
 }
 
 void TMain::RunHandler(const std::function<void()>& handler) {
@@ -413,56 +414,168 @@ void TMain::RunHandler(const std::function<void()>& handler) {
     } catch (const std::exception& e) {
         ShowError(QString::fromStdString(e.what()));
     }
+    // What the transport could not send while the song changed is told too.
+    if (const auto kept = transport_->TakeError())
+        ShowError(*kept);
     // Whatever the handler did to the selection, the track or the song shows in the Édition
     // items before the next key can reach them.
-    UpdateEditActions();
-}
-
-QMessageBox::StandardButton TMain::Ask(QMessageBox::Icon icon, const QString& caption,
-                                       const QString& text, QMessageBox::StandardButtons buttons) {
-    return dialogs_.Message(this, icon, caption, text, buttons);
+    edits_->UpdateActions();
 }
 
 void TMain::ShowError(const QString& text) {
     dialogs_.Message(this, QMessageBox::Critical, QStringLiteral("Erreur"), text, QMessageBox::Ok);
 }
 
-// --- sending ---
+// --- handlers: each hands the work to the part that does it ---
 
-namespace {
-
-// Without a port nothing is sent, but a channel that no port would take is refused all the
-// same, so that no note is ever made on a channel that files cannot hold.
-void CheckChannel(std::int32_t channel) {
-    if (channel < 0 || channel > 15)
-        throw Error("Invalid MIDI channel: " + std::to_string(channel));
+void TMain::FormKeyDown(int Key) {
+    if (Key == KeyDelete)
+        edits_->DeleteSelected();
+    else if (Key == KeyKeypadPlus)
+        GridPlusClick();
+    else if (Key == KeyKeypadMinus)
+        GridLessClick();
 }
 
-} // namespace
-
-void TMain::SendNoteOn(std::int32_t channel, std::uint8_t note) {
-    CheckChannel(channel);
-    if (midiOut_)
-        midiOut_->NoteOn(static_cast<std::uint8_t>(channel), note, 127);
+void TMain::GridLessClick() {
+    SetGridSize(std::max(SmallestGrid, ui_.Partition->LargePosLen() / 2));
 }
 
-void TMain::SendNoteOff(std::int32_t channel, std::uint8_t note) {
-    CheckChannel(channel);
-    if (midiOut_)
-        midiOut_->NoteOff(static_cast<std::uint8_t>(channel), note);
+void TMain::GridPlusClick() {
+    SetGridSize(std::min(LargestGrid, ui_.Partition->LargePosLen() * 2));
 }
 
-void TMain::SendChangePatch(std::int32_t channel, std::int32_t program) {
-    CheckChannel(channel);
-    if (midiOut_)
-        midiOut_->ChangePatch(static_cast<std::uint8_t>(channel),
-                              static_cast<std::uint8_t>(program));
+// New notes snap to the grid size; the grid lines follow it, but never closer than 4 positions.
+void TMain::SetGridSize(int size) {
+    ui_.Partition->SetLargePosLen(static_cast<std::uint8_t>(size));
+    ui_.Partition->SetVertGridLen(ui_.Partition->LargePosLen());
+    if (ui_.Partition->VertGridLen() < 4)
+        ui_.Partition->SetVertGridLen(4);
+    ui_.GridSize->setText(QString::number(ui_.Partition->LargePosLen()));
 }
 
-void TMain::SendAllNotesOff(std::int32_t channel) {
-    CheckChannel(channel);
-    if (midiOut_)
-        midiOut_->AllNotesOff(static_cast<std::uint8_t>(channel));
+void TMain::QuitterClick() {
+    close();
+}
+void TMain::AddTrackClick() {
+    tracks_->AddTrackClick();
+}
+void TMain::ModTrackClick() {
+    tracks_->ModTrackClick();
+}
+void TMain::DelTrackClick() {
+    tracks_->DelTrackClick();
+}
+
+void TMain::TrackListClick() {
+    // A drag under way lets go of the notes that the score stops showing.
+    tool_->EndGesture();
+    tracks_->ShowSelectedRow();
+}
+
+void TMain::NouveauClick() {
+    files_->NouveauClick();
+}
+void TMain::OuvrirClick() {
+    files_->OuvrirClick();
+}
+void TMain::ImporterClick() {
+    files_->ImporterClick();
+}
+void TMain::EnregistrerClick() {
+    files_->EnregistrerClick();
+}
+void TMain::SaveAsClick() {
+    files_->SaveAsClick();
+}
+void TMain::ExportWavClick() {
+    files_->ExportWavClick();
+}
+void TMain::DeasmClick() {
+    files_->DeasmClick();
+}
+void TMain::AnnulerClick() {
+    ui_.Annuler->trigger();
+}
+void TMain::RetablirClick() {
+    ui_.Retablir->trigger();
+}
+void TMain::CouperClick() {
+    edits_->CouperClick();
+}
+void TMain::CopierClick() {
+    edits_->CopierClick();
+}
+void TMain::CollerClick() {
+    edits_->CollerClick();
+}
+void TMain::SupprimerClick() {
+    FormKeyDown(KeyDelete);
+}
+void TMain::ToutSelectionnerClick() {
+    edits_->ToutSelectionnerClick();
+}
+
+void TMain::PartitionExtMouseDown(TPartition*, Qt::MouseButton Button, TShiftState, std::int32_t X,
+                                  std::int32_t Y, std::int32_t, std::int32_t LargePos,
+                                  std::uint8_t NoteNum, TPartitionNote* Note) {
+    tool_->MouseDown(Button, X, Y, LargePos, NoteNum, Note);
+}
+
+void TMain::PartitionExtMouseMove(TPartition*, TShiftState Shift, std::int32_t X, std::int32_t Y,
+                                  std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum,
+                                  TPartitionNote*) {
+    tool_->MouseMove(Shift, X, Y, Pos, LargePos, NoteNum);
+}
+
+void TMain::PartitionExtMouseUp(TPartition*, Qt::MouseButton, TShiftState, std::int32_t X,
+                                std::int32_t Y, std::int32_t, std::int32_t, std::uint8_t,
+                                TPartitionNote*) {
+    tool_->MouseUp(X, Y);
+}
+
+void TMain::PreviewNote(std::int32_t Channel, std::uint8_t NoteNum) {
+    transport_->PreviewNote(Channel, NoteNum);
+}
+
+void TMain::TimerNoteOFFTimer() {
+    transport_->TimerNoteOFFTimer();
+}
+void TMain::ModeNoteClick() {
+    ui_.Partition->ClearSelection();
+}
+void TMain::ModeDiezeClick() {
+    ui_.Partition->ClearSelection();
+}
+void TMain::PlayClick() {
+    transport_->PlayClick();
+}
+void TMain::StopPlayClick() {
+    transport_->StopPlayClick();
+}
+void TMain::PausePlayClick() {
+    transport_->PausePlayClick();
+}
+void TMain::BackBeginClick() {
+    transport_->BackBeginClick();
+}
+void TMain::ForwEndClick() {
+    transport_->ForwEndClick();
+}
+void TMain::Back2MouseDown() {
+    transport_->StartSeek(Transport::SeekFastBack);
+}
+void TMain::Back1MouseDown() {
+    transport_->StartSeek(Transport::SeekBack);
+}
+void TMain::Forw1MouseDown() {
+    transport_->StartSeek(Transport::SeekForward);
+}
+void TMain::Forw2MouseDown() {
+    transport_->StartSeek(Transport::SeekFastForward);
+}
+void TMain::SpeedMouseUp() {
+    transport_->SpeedMouseUp();
 }
 
 } // namespace kadrel

@@ -126,7 +126,7 @@ void TPartition::SetCursorPos(std::int32_t value) {
 }
 
 TPartitionNote* TPartition::AddNote(std::uint8_t NoteNum, std::int32_t Pos, std::int32_t Len,
-                                    void* Data) {
+                                    const void* Data) {
     notes_.push_back(
         std::make_unique<TPartitionNote>(TPartitionNote{NoteNum, Len, Pos, Data, false}));
     TPartitionNote* note = notes_.back().get();

@@ -20,7 +20,7 @@ struct TPartitionNote {
     std::uint8_t NoteNum = 0; // MIDI note number; only 36..82 have a row and are drawn
     std::int32_t Len = 0;     // length in positions
     std::int32_t Pos = 0;     // start position
-    void* Data = nullptr;     // the owner's object for this note; not owned, never read here
+    const void* Data = nullptr; // the owner's object for this note; not owned, never read here
     bool Selected = false;    // drawn filled black
 };
 
@@ -114,7 +114,8 @@ public:
     const NoteVector& NoteList() const { return notes_; }
 
     // Appends a note (not selected) and paints. Values are not checked. Returns the new note.
-    TPartitionNote* AddNote(std::uint8_t NoteNum, std::int32_t Pos, std::int32_t Len, void* Data);
+    TPartitionNote* AddNote(std::uint8_t NoteNum, std::int32_t Pos, std::int32_t Len,
+                            const void* Data);
     // Frees every note, then paints.
     void ClearNotes();
     // Unselects every note, then paints.

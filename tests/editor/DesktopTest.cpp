@@ -84,7 +84,7 @@ TEST_F(Desktop, TheDialogsStartInTheMusicFolderOnceInstalledThenWhereTheLastFile
     WriteFile(dir / "a/opened.mid", song);
     WriteFile(dir / "b/imported.mid", song);
     // Installed where the user cannot write.
-    window->SetDialogFolderSource([&](const QString& last) {
+    WindowAccess::Files(*window).SetDialogFolderSource([&](const QString& last) {
         return DialogFolderFacts{"/usr/bin/", false, last, Path("home/Musique"), Path("home")};
     });
     const struct {
@@ -123,12 +123,10 @@ TEST_F(Desktop, TheDialogsStartInTheMusicFolderOnceInstalledThenWhereTheLastFile
 
 TEST_F(Desktop, ExportToWavThroughTheMenu) {
     AddTrack(0, 73);
-    std::vector<std::unique_ptr<TMidiNote>> note;
-    note.push_back(std::make_unique<TMidiNote>(TMidiNote{72, 0, 16, 0, 0}));
-    window->Document().AppendNotes(std::move(note), NoteEdit::Add);
+    Document().AppendNotes({TMidiNote{72, 0, 16, 0, 0}}, NoteEdit::Add);
     const QString wav = Path("song.wav");
     dialogs.WavNames.push_back(wav);
-    window->ExportWav->trigger();
+    ui().ExportWav->trigger();
     const std::string written = Contents(wav.toStdString());
     ASSERT_GT(written.size(), 44u);
     EXPECT_EQ(written.substr(0, 4), "RIFF");
@@ -138,7 +136,7 @@ TEST_F(Desktop, ExportToWavThroughTheMenu) {
     std::ofstream(wav.toStdString(), std::ios::trunc) << "old";
     dialogs.WavNames.push_back(wav);
     dialogs.Answers.push_back(QMessageBox::No);
-    window->ExportWav->trigger();
+    ui().ExportWav->trigger();
     EXPECT_EQ(dialogs.Messages.back().Text,
               "Le fichier " + wav + " existe déjà. Voulez-vous le remplacer?");
     EXPECT_EQ(Contents(wav.toStdString()), "old");
@@ -151,7 +149,7 @@ TEST_F(Desktop, ExportToWavThroughTheMenu) {
                 progress && progress->isVisible())
                 progress->cancel();
     });
-    window->ExportWav->trigger();
+    ui().ExportWav->trigger();
     EXPECT_EQ(Contents(wav.toStdString()), "old");
     EXPECT_THAT(dir.Names(), ElementsAre("song.wav"));
 }
@@ -163,10 +161,10 @@ TEST_F(Desktop, AFileGivenAtStartOpensAsOuvrirOpensIt) {
     dialogs.SaveNames.push_back(Path("good.mid"));
     window->SaveAsClick();
     window->NouveauClick();
-    window->OpenFile(Path("good.mid"));
-    EXPECT_EQ(window->FileName(), dir / "good.mid");
-    EXPECT_EQ(window->RowCount(), 1);
-    EXPECT_FALSE(window->IsModified());
+    OpenFile(Path("good.mid"));
+    EXPECT_EQ(FileName(), dir / "good.mid");
+    EXPECT_EQ(RowCount(), 1);
+    EXPECT_FALSE(IsModified());
 
     // Running status: Ouvrir refuses it, the import reads it.
     WriteFile(dir / "running.mid",
@@ -175,11 +173,11 @@ TEST_F(Desktop, AFileGivenAtStartOpensAsOuvrirOpensIt) {
                    Tag("MTrk"),
                    {0, 0, 0, 12, 0x00, 0x90, 60, 100, 0x10, 60, 0, 0x00, 0xFF, 0x2F, 0x00}}));
     dialogs.Answers.push_back(QMessageBox::No);
-    window->OpenFile(Path("running.mid"));
+    OpenFile(Path("running.mid"));
     EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(dialogs.Messages.back().Text.startsWith(
         "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.\n\n"));
-    EXPECT_EQ(window->FileName(), "");
+    EXPECT_EQ(FileName(), "");
 }
 
 // Without a port, the window first says so, then opens the file given at start.

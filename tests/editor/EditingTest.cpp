@@ -28,7 +28,7 @@ protected:
 
     std::vector<std::string> Shown() const {
         std::vector<std::string> out;
-        for (const auto& n : window->Partition->NoteList()) {
+        for (const auto& n : ui().Partition->NoteList()) {
             const auto* song = static_cast<const TMidiNote*>(n->Data);
             // Both sides must agree: every change reaches the display note and the song's note.
             EXPECT_EQ(n->NoteNum, song->NoteNum);
@@ -48,23 +48,23 @@ TEST_F(Editing, AClickInNoteModeAddsANoteOfTheDefaultLength) {
         RemoveAllNotes();
         Click(XOf(70), YOf(60));
         ASSERT_EQ(Notes().size(), 1u);
-        const TMidiNote& note = *Notes()[0];
+        const TMidiNote& note = Notes()[0];
         EXPECT_EQ(note.Len, length) << grid;
         EXPECT_EQ(note.Pos, 70 / grid * grid) << grid;
         EXPECT_EQ(note.NoteNum, 60);
         EXPECT_EQ(note.Channel, 3);
         EXPECT_EQ(note.Track, 0);
     }
-    EXPECT_TRUE(window->IsModified());
+    EXPECT_TRUE(IsModified());
 }
 
 TEST_F(Editing, TheNewNoteIsPreviewedOnTheTracksChannel) {
     Click(XOf(0), YOf(64));
     EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(3, 64)));
-    EXPECT_TRUE(window->TimerNoteOFF->isActive());
+    EXPECT_TRUE(ui().TimerNoteOFF->isActive());
     window->TimerNoteOFFTimer();
     EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(3, 64), NoteOffMsg(3, 64)));
-    EXPECT_FALSE(window->TimerNoteOFF->isActive());
+    EXPECT_FALSE(ui().TimerNoteOFF->isActive());
 }
 
 TEST_F(Editing, DraggingAfterAddingSetsTheLengthByKey) {
@@ -94,9 +94,9 @@ TEST_F(Editing, DraggingAfterAddingSetsTheLengthByKey) {
         Move(XOf(64 + c.distance), YOf(60), Qt::LeftButton, c.keys);
         Release(XOf(64 + c.distance), YOf(60));
         ASSERT_EQ(Notes().size(), 1u);
-        EXPECT_EQ(Notes()[0]->Len, c.length) << c.grid << " " << c.distance << " " << c.keys;
+        EXPECT_EQ(Notes()[0].Len, c.length) << c.grid << " " << c.distance << " " << c.keys;
         EXPECT_EQ(score().NoteList()[0]->Len, c.length);
-        EXPECT_FALSE(window->Stretching());
+        EXPECT_FALSE(Stretching());
     }
 }
 
@@ -148,14 +148,14 @@ TEST_F(Editing, PressesInNoteMode) {
         EXPECT_EQ(Shown(), c.shown);
         EXPECT_EQ(Notes().size(), c.shown.size());
         EXPECT_EQ(Sent(), c.sent);
-        EXPECT_TRUE(window->IsModified());
-        if (window->TimerNoteOFF->isActive())
+        EXPECT_TRUE(IsModified());
+        if (ui().TimerNoteOFF->isActive())
             window->TimerNoteOFFTimer();
     }
 }
 
 TEST_F(Editing, SharpModeRaisesWithTheLeftButtonAndLowersWithTheRight) {
-    window->ModeDieze->click();
+    ui().ModeDieze->click();
     Put(60, 0, 16);
     Click(XOf(4), YOf(60));
     EXPECT_THAT(Shown(), ElementsAre("61@0+16"));
@@ -167,11 +167,11 @@ TEST_F(Editing, SharpModeRaisesWithTheLeftButtonAndLowersWithTheRight) {
 }
 
 TEST_F(Editing, NotesStayWithin0And127) {
-    window->ModeDieze->click();
+    ui().ModeDieze->click();
     TPartitionNote* top = Put(127, 0, 16);
     TPartitionNote* bottom = Put(0, 20, 16);
-    window->PartitionExtMouseDown(window->Partition, Qt::LeftButton, {}, 0, 0, 4, 0, 127, top);
-    window->PartitionExtMouseDown(window->Partition, Qt::RightButton, {}, 0, 0, 24, 16, 0, bottom);
+    window->PartitionExtMouseDown(ui().Partition, Qt::LeftButton, {}, 0, 0, 4, 0, 127, top);
+    window->PartitionExtMouseDown(ui().Partition, Qt::RightButton, {}, 0, 0, 24, 16, 0, bottom);
     EXPECT_THAT(Shown(), ElementsAre("127@0+16", "0@20+16"));
     EXPECT_TRUE(Sent().empty()) << "a refused step sounds nothing";
 }
@@ -186,8 +186,8 @@ TEST_F(Editing, TwoPreviewsLessThan250msApart) {
 }
 
 TEST_F(Editing, WithoutASelectedRowAPressOnlyPreviewsOnChannel0) {
-    window->TrackList->clearSelection();
-    for (QToolButton* mode : {window->ModeNote, window->ModeSelect, window->ModeDieze}) {
+    ui().TrackList->clearSelection();
+    for (QToolButton* mode : {ui().ModeNote, ui().ModeSelect, ui().ModeDieze}) {
         mode->click();
         out.Clear();
         MarkSaved();
@@ -195,7 +195,7 @@ TEST_F(Editing, WithoutASelectedRowAPressOnlyPreviewsOnChannel0) {
         window->TimerNoteOFFTimer();
         EXPECT_THAT(Sent(), ElementsAre(NoteOnMsg(0, 67), NoteOffMsg(0, 67)));
         EXPECT_TRUE(Notes().empty());
-        EXPECT_TRUE(window->IsModified());
+        EXPECT_TRUE(IsModified());
     }
 }
 
@@ -205,16 +205,16 @@ TEST_F(Editing, ARowOnChannel16FailsAtThePreviewAndChangesNothing) {
     MarkSaved();
     dialogs.Messages.clear();
     Click(XOf(40), YOf(60));
-    window->ModeDieze->click();
+    ui().ModeDieze->click();
     Click(XOf(4), YOf(60));
     ASSERT_EQ(dialogs.Messages.size(), 2u);
     EXPECT_EQ(dialogs.Messages[0].Text, "Invalid MIDI channel: 16");
     EXPECT_EQ(dialogs.Messages[1].Text, "Invalid MIDI channel: 16");
     EXPECT_THAT(Shown(), ElementsAre("60@0+16"));
-    EXPECT_FALSE(window->IsModified());
-    EXPECT_FALSE(window->TimerNoteOFF->isActive()) << "nothing sounds, so nothing is left to stop";
+    EXPECT_FALSE(IsModified());
+    EXPECT_FALSE(ui().TimerNoteOFF->isActive()) << "nothing sounds, so nothing is left to stop";
     // selection works as usual
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     Click(XOf(4), YOf(60));
     EXPECT_THAT(Shown(), ElementsAre("60@0+16*"));
 }
@@ -227,22 +227,22 @@ TEST_F(Editing, ARefusedPreviewNoteOffIsReportedOnce) {
     ASSERT_EQ(dialogs.Messages.size(), 1u);
     EXPECT_EQ(dialogs.Messages[0].Text,
               "Couldn't send MIDI short message: error 1 (Unspecified error)");
-    EXPECT_FALSE(window->TimerNoteOFF->isActive());
+    EXPECT_FALSE(ui().TimerNoteOFF->isActive());
 }
 
 TEST_F(Editing, SelectionByClickAddsToTheSelection) {
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     Put(60, 0, 16);
     Put(64, 0, 16);
     Click(XOf(4), YOf(60));
     Click(XOf(4), YOf(64));
     EXPECT_THAT(Shown(), ElementsAre("60@0+16*", "64@0+16*"));
-    EXPECT_EQ(window->AnchorX(), -1);
+    EXPECT_EQ(AnchorX(), -1);
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(Editing, RubberBandFromRow60ToRow62SelectsOnly60To62) {
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     for (int n : {59, 60, 61, 62, 63})
         Put(n, 8, 8);
     Put(60, 40, 8); // outside the band's horizontal extent
@@ -256,7 +256,7 @@ TEST_F(Editing, RubberBandFromRow60ToRow62SelectsOnly60To62) {
 }
 
 TEST_F(Editing, ABandInOneRowOrWithoutWidthSelectsNothing) {
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     Put(60, 8, 8)->Selected = true;
     Press(XOf(2), YOf(60));
     Release(XOf(30), YOf(60));
@@ -267,7 +267,7 @@ TEST_F(Editing, ABandInOneRowOrWithoutWidthSelectsNothing) {
 }
 
 TEST_F(Editing, AfterABandAnyButtonSelectsAgainFromTheOldAnchor) {
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     Put(60, 8, 8);
     Put(72, 8, 8);
     Press(XOf(2), YOf(60));
@@ -280,15 +280,15 @@ TEST_F(Editing, AfterABandAnyButtonSelectsAgainFromTheOldAnchor) {
 
 TEST_F(Editing, SwitchingToNoteOrSharpModeClearsTheSelection) {
     Put(60, 0, 8)->Selected = true;
-    window->ModeDieze->click();
+    ui().ModeDieze->click();
     EXPECT_THAT(Shown(), ElementsAre("60@0+8"));
     score().NoteList()[0]->Selected = true;
-    window->ModeNote->click();
+    ui().ModeNote->click();
     EXPECT_THAT(Shown(), ElementsAre("60@0+8"));
 }
 
 TEST_F(Editing, DraggingMovesTheSelectionOnTheGridAndKeepsDistances) {
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     Put(60, 5, 8)->Selected = true; // off the grid, as read from a file
     Put(64, 20, 4)->Selected = true;
     Put(67, 0, 4); // not selected: stays
@@ -299,12 +299,12 @@ TEST_F(Editing, DraggingMovesTheSelectionOnTheGridAndKeepsDistances) {
     Move(XOf(40), YOf(62));
     EXPECT_THAT(Shown(), ElementsAre("62@32+8*", "66@47+4*", "67@0+4"));
     Release(XOf(40), YOf(62));
-    EXPECT_EQ(window->DraggedNote(), nullptr);
+    EXPECT_EQ(DraggedNote(), nullptr);
     EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(Editing, DraggingNeverTakesANoteOutside0To127OrBefore0) {
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     Put(79, 32, 8)->Selected = true;
     Put(127, 48, 8)->Selected = true;
     Press(XOf(34), YOf(79));
@@ -318,7 +318,7 @@ TEST_F(Editing, DraggingNeverTakesANoteOutside0To127OrBefore0) {
 }
 
 TEST_F(Editing, DraggingNearAnEdgeScrollsByOneMeasure) {
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     Put(60, 200, 8)->Selected = true;
     score().SetFirstMesure(2);
     const int x = XOf(200 - 128);
@@ -331,12 +331,12 @@ TEST_F(Editing, DraggingNearAnEdgeScrollsByOneMeasure) {
 }
 
 TEST_F(Editing, DeleteDuringADragLetsGoOfTheFreedNote) {
-    window->ModeSelect->click();
+    ui().ModeSelect->click();
     Put(60, 0, 8);
     Press(XOf(2), YOf(60));
-    ASSERT_NE(window->DraggedNote(), nullptr);
+    ASSERT_NE(DraggedNote(), nullptr);
     window->FormKeyDown(46);
-    EXPECT_EQ(window->DraggedNote(), nullptr);
+    EXPECT_EQ(DraggedNote(), nullptr);
     EXPECT_TRUE(Notes().empty());
     Move(XOf(40), YOf(62)); // must not touch the freed note
     Release(XOf(40), YOf(62));
@@ -367,7 +367,7 @@ TEST_F(Editing, AGestureWhoseReleaseIsLostEndsWhenABoxOpensOrAtTheNextPress) {
         {"the track dialog", false, [this] { window->ModTrackClick(); }},
         {"a press in selection mode", false,
          [this] {
-             window->ModeSelect->click();
+             ui().ModeSelect->click();
              Press(XOf(300), YOf(72));
          }},
         {"a right press", true, [this] { Press(XOf(300), YOf(72), Qt::RightButton); }},
@@ -376,10 +376,10 @@ TEST_F(Editing, AGestureWhoseReleaseIsLostEndsWhenABoxOpensOrAtTheNextPress) {
         SCOPED_TRACE(c.name);
         RemoveAllNotes();
         if (c.drag) {
-            window->ModeSelect->click();
+            ui().ModeSelect->click();
             Put(60, 16, 8);
         } else {
-            window->ModeNote->click();
+            ui().ModeNote->click();
         }
         Press(XOf(17), YOf(60)); // grabs the note, or adds one of length 12 at 16
         c.meanwhile();

@@ -21,15 +21,15 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// Everything that undo and redo must give back: the song's notes as the same records with the
-// same fields in the same order, the saved bytes, the rows with the selected one, and the
-// score's notes (each paired with its record).
+// Everything that undo and redo must give back: the song's notes with all their fields in the
+// same order, the saved bytes, the rows with the selected one, and the score's notes (each
+// paired with its place in the song).
 struct View {
-    std::vector<std::pair<const TMidiNote*, std::string>> Notes;
+    NoteList Notes;
     std::vector<std::uint8_t> Saved;
     std::vector<std::string> Rows;
     int SelectedRow = -1;
-    std::vector<std::pair<const void*, std::string>> Shown;
+    std::vector<std::pair<std::ptrdiff_t, std::string>> Shown;
 
     bool operator==(const View&) const = default;
 };
@@ -55,15 +55,15 @@ protected:
              {TMidiNote{60, 0, 16, 0, 0}, TMidiNote{40, 0, 32, 1, 1}, TMidiNote{62, 16, 16, 0, 0},
               TMidiNote{64, 32, 16, 0, 0}, TMidiNote{43, 32, 32, 1, 1}, TMidiNote{65, 48, 16, 0, 0},
               TMidiNote{67, 64, 16, 0, 0}})
-            song.Notes.push_back(std::make_unique<TMidiNote>(note));
-        window->Document().Replace(std::move(song), true);
+            song.Notes.push_back(note);
+        Document().Replace(std::move(song), true);
         ClickRow(0);
         out.Clear();
     }
 
     void ClickRow(int row) {
-        const QRect rect = window->TrackList->visualItemRect(window->TrackList->topLevelItem(row));
-        QTest::mouseClick(window->TrackList->viewport(), Qt::LeftButton, {}, rect.center());
+        const QRect rect = ui().TrackList->visualItemRect(ui().TrackList->topLevelItem(row));
+        QTest::mouseClick(ui().TrackList->viewport(), Qt::LeftButton, {}, rect.center());
     }
 
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
@@ -72,19 +72,18 @@ protected:
 
     View Look() const {
         View v;
-        for (const auto& note : Notes())
-            v.Notes.emplace_back(note.get(), Text(*note));
+        v.Notes = Notes();
         ByteStream stream;
-        ExportSong(window->SongView()).SaveToStream(stream);
+        ExportSong(SongView()).SaveToStream(stream);
         v.Saved = stream.Bytes();
         v.Rows = RowTexts();
-        v.SelectedRow = window->SelectedRow();
-        for (const auto& shown : window->Partition->NoteList()) {
+        v.SelectedRow = SelectedRow();
+        for (const auto& shown : ui().Partition->NoteList()) {
             const auto* note = static_cast<const TMidiNote*>(shown->Data);
             EXPECT_EQ(shown->NoteNum, note->NoteNum);
             EXPECT_EQ(shown->Pos, note->Pos);
             EXPECT_EQ(shown->Len, note->Len);
-            v.Shown.emplace_back(shown->Data, Text(*note));
+            v.Shown.emplace_back(note - Notes().data(), Text(*note));
         }
         return v;
     }
@@ -92,7 +91,7 @@ protected:
     // The score's notes, selected ones marked with a star.
     std::vector<std::string> ShownNotes() const {
         std::vector<std::string> shown;
-        for (const auto& n : window->Partition->NoteList())
+        for (const auto& n : ui().Partition->NoteList())
             shown.push_back(Text(*static_cast<const TMidiNote*>(n->Data)) +
                             (n->Selected ? "*" : ""));
         return shown;
@@ -100,7 +99,7 @@ protected:
 
     // A rubber band in selection mode from one corner to the other.
     void Band(int x1, int y1, int x2, int y2) {
-        QTest::mouseClick(window->ModeSelect, Qt::LeftButton);
+        QTest::mouseClick(ui().ModeSelect, Qt::LeftButton);
         Press(x1, y1);
         Move(x2, y2);
         Release(x2, y2);
@@ -108,9 +107,8 @@ protected:
 
     std::string Enabled() const {
         std::string s;
-        for (const QAction* action :
-             {window->Annuler, window->Retablir, window->Couper, window->Copier, window->Coller,
-              window->Supprimer, window->ToutSelectionner})
+        for (const QAction* action : {ui().Annuler, ui().Retablir, ui().Couper, ui().Copier,
+                                      ui().Coller, ui().Supprimer, ui().ToutSelectionner})
             s += action->isEnabled() ? '1' : '0';
         return s;
     }
@@ -119,22 +117,22 @@ protected:
 TEST_F(Edition, MenuItemsAndShortcuts) {
     const auto menus = window->menuBar()->actions();
     ASSERT_EQ(menus.size(), 2);
-    EXPECT_EQ(menus[0]->menu(), window->Fichier);
-    EXPECT_EQ(menus[1]->menu(), window->Edition);
-    EXPECT_EQ(window->Edition->title(), "É&dition"); // Alt+D on any keyboard
-    const auto actions = window->Edition->actions();
+    EXPECT_EQ(menus[0]->menu(), ui().Fichier);
+    EXPECT_EQ(menus[1]->menu(), ui().Edition);
+    EXPECT_EQ(ui().Edition->title(), "É&dition"); // Alt+D on any keyboard
+    const auto actions = ui().Edition->actions();
     ASSERT_EQ(actions.size(), 8);
     EXPECT_TRUE(actions[2]->isSeparator());
     const std::pair<QAction*, std::pair<const char*, QList<QKeySequence>>> items[] = {
-        {window->Annuler, {"Annuler", {QKeySequence(Qt::CTRL | Qt::Key_Z)}}},
-        {window->Retablir,
+        {ui().Annuler, {"Annuler", {QKeySequence(Qt::CTRL | Qt::Key_Z)}}},
+        {ui().Retablir,
          {"Rétablir",
           {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}}},
-        {window->Couper, {"Couper", {QKeySequence(Qt::CTRL | Qt::Key_X)}}},
-        {window->Copier, {"Copier", {QKeySequence(Qt::CTRL | Qt::Key_C)}}},
-        {window->Coller, {"Coller", {QKeySequence(Qt::CTRL | Qt::Key_V)}}},
-        {window->Supprimer, {"Supprimer", {QKeySequence(Qt::Key_Delete)}}},
-        {window->ToutSelectionner, {"Tout sélectionner", {QKeySequence(Qt::CTRL | Qt::Key_A)}}},
+        {ui().Couper, {"Couper", {QKeySequence(Qt::CTRL | Qt::Key_X)}}},
+        {ui().Copier, {"Copier", {QKeySequence(Qt::CTRL | Qt::Key_C)}}},
+        {ui().Coller, {"Coller", {QKeySequence(Qt::CTRL | Qt::Key_V)}}},
+        {ui().Supprimer, {"Supprimer", {QKeySequence(Qt::Key_Delete)}}},
+        {ui().ToutSelectionner, {"Tout sélectionner", {QKeySequence(Qt::CTRL | Qt::Key_A)}}},
     };
     const int places[] = {0, 1, 3, 4, 5, 6, 7};
     for (int i = 0; i < 7; ++i) {
@@ -143,13 +141,13 @@ TEST_F(Edition, MenuItemsAndShortcuts) {
         EXPECT_EQ(action->text(), QString::fromUtf8(expected.first));
         EXPECT_EQ(action->shortcuts(), expected.second);
     }
-    EXPECT_EQ(window->Supprimer->shortcut().toString(QKeySequence::NativeText), "Suppr");
+    EXPECT_EQ(ui().Supprimer->shortcut().toString(QKeySequence::NativeText), "Suppr");
 
     // The shortcuts act with the focus in the track list too, which has its own for some keys.
-    window->TrackList->setFocus();
-    QTest::keyClick(window->TrackList, Qt::Key_A, Qt::ControlModifier);
+    ui().TrackList->setFocus();
+    QTest::keyClick(ui().TrackList, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(ShownNotes().front(), "60@0+16 c0 t0*");
-    QTest::keyClick(window->TrackList, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(ui().TrackList, Qt::Key_C, Qt::ControlModifier);
     EXPECT_TRUE(QGuiApplication::clipboard()->mimeData()->hasFormat(NotesMimeType));
 }
 
@@ -174,9 +172,9 @@ TEST_F(Edition, EachActionIsOneStepThatUndoAndRedoGiveBack) {
          "l'ajout d'une note"},
         {"a right click", nothing, [this] { Click(XOf(4), YOf(60), Qt::RightButton); },
          "la suppression d'une note"},
-        {"a raise", [this] { QTest::mouseClick(window->ModeDieze, Qt::LeftButton); },
+        {"a raise", [this] { QTest::mouseClick(ui().ModeDieze, Qt::LeftButton); },
          [this] { Click(XOf(20), YOf(62)); }, "la hausse d'une note"},
-        {"a lower", [this] { QTest::mouseClick(window->ModeDieze, Qt::LeftButton); },
+        {"a lower", [this] { QTest::mouseClick(ui().ModeDieze, Qt::LeftButton); },
          [this] { Click(XOf(20), YOf(62), Qt::RightButton); }, "la baisse d'une note"},
         {"a drag of a selection", [this] { Band(XOf(1), YOf(69), XOf(90), YOf(59)); },
          [this] {
@@ -187,22 +185,20 @@ TEST_F(Edition, EachActionIsOneStepThatUndoAndRedoGiveBack) {
          },
          "le déplacement de 5 notes"},
         {"a rubber band and Delete", [this] { Band(XOf(1), YOf(69), XOf(40), YOf(59)); },
-         [this] { QTest::keyClick(window->TrackList, Qt::Key_Delete); },
-         "la suppression de 3 notes"},
+         [this] { QTest::keyClick(ui().TrackList, Qt::Key_Delete); }, "la suppression de 3 notes"},
         {"a track added",
          [this] { dialogs.TrackInfoAnswers.push_back(FillTrack(2, 40, "Cordes")); },
-         [this] { QTest::mouseClick(window->AddTrack, Qt::LeftButton); }, "l'ajout du track 2"},
+         [this] { QTest::mouseClick(ui().AddTrack, Qt::LeftButton); }, "l'ajout du track 2"},
         {"a track changed",
          [this] { dialogs.TrackInfoAnswers.push_back(FillTrack(5, 8, "Cloches")); },
-         [this] { QTest::mouseClick(window->ModTrack, Qt::LeftButton); },
+         [this] { QTest::mouseClick(ui().ModTrack, Qt::LeftButton); },
          "la modification du track 0"},
         {"a track deleted with its notes",
          [this] {
              ClickRow(0);
              dialogs.Answers.push_back(QMessageBox::Yes);
          },
-         [this] { QTest::mouseClick(window->DelTrack, Qt::LeftButton); },
-         "la suppression du track 0"},
+         [this] { QTest::mouseClick(ui().DelTrack, Qt::LeftButton); }, "la suppression du track 0"},
         {"a cut", [this] { Key(Qt::Key_A); }, [this] { Key(Qt::Key_X); }, "la coupe de 5 notes"},
         {"a paste",
          [this] {
@@ -217,32 +213,32 @@ TEST_F(Edition, EachActionIsOneStepThatUndoAndRedoGiveBack) {
         window.reset();
         Create();
         OpenSong();
-        window->ModTrack->setEnabled(true);
-        window->DelTrack->setEnabled(true);
+        ui().ModTrack->setEnabled(true);
+        ui().DelTrack->setEnabled(true);
         c.prepare();
-        ASSERT_FALSE(window->Annuler->isEnabled()) << "preparing is not a step";
+        ASSERT_FALSE(ui().Annuler->isEnabled()) << "preparing is not a step";
         const View before = Look();
         c.action();
         const View after = Look();
         ASSERT_NE(after, before);
-        EXPECT_EQ(window->Document().History().count(), 1);
-        EXPECT_EQ(window->Annuler->text(), "Annuler " + QString::fromUtf8(c.text));
-        EXPECT_TRUE(window->IsModified());
+        EXPECT_EQ(Document().History().count(), 1);
+        EXPECT_EQ(ui().Annuler->text(), "Annuler " + QString::fromUtf8(c.text));
+        EXPECT_TRUE(IsModified());
 
         Key(Qt::Key_Z);
         EXPECT_EQ(Look(), before);
-        EXPECT_FALSE(window->Annuler->isEnabled());
-        EXPECT_EQ(window->Annuler->text(), "Annuler");
-        EXPECT_EQ(window->Retablir->text(), QString::fromUtf8("Rétablir ") + c.text);
-        EXPECT_FALSE(window->IsModified()) << "back to the song as opened";
+        EXPECT_FALSE(ui().Annuler->isEnabled());
+        EXPECT_EQ(ui().Annuler->text(), "Annuler");
+        EXPECT_EQ(ui().Retablir->text(), QString::fromUtf8("Rétablir ") + c.text);
+        EXPECT_FALSE(IsModified()) << "back to the song as opened";
 
         Key(Qt::Key_Y);
         EXPECT_EQ(Look(), after);
         Key(Qt::Key_Z);
         Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         EXPECT_EQ(Look(), after);
-        EXPECT_FALSE(window->Retablir->isEnabled());
-        EXPECT_TRUE(window->IsModified());
+        EXPECT_FALSE(ui().Retablir->isEnabled());
+        EXPECT_TRUE(IsModified());
     }
 }
 
@@ -254,10 +250,10 @@ TEST_F(Edition, ItemsAreEnabledWhenThereIsSomethingToDo) {
     Click(XOf(4), YOf(60));
     EXPECT_EQ(ShownNotes()[0], "60@0+16 c0 t0*");
     EXPECT_EQ(Enabled(), "0011011") << "a selection in selection mode";
-    QTest::mouseClick(window->ModeNote, Qt::LeftButton);
+    QTest::mouseClick(ui().ModeNote, Qt::LeftButton);
     EXPECT_EQ(Enabled(), "0000001") << "the mode button cleared the selection";
     Key(Qt::Key_A);
-    EXPECT_TRUE(window->ModeSelect->isChecked()) << "Tout sélectionner puts selection mode down";
+    EXPECT_TRUE(ui().ModeSelect->isChecked()) << "Tout sélectionner puts selection mode down";
     EXPECT_THAT(ShownNotes(), ElementsAre("60@0+16 c0 t0*", "62@16+16 c0 t0*", "64@32+16 c0 t0*",
                                           "65@48+16 c0 t0*", "67@64+16 c0 t0*"));
     EXPECT_EQ(Enabled(), "0011011");
@@ -267,7 +263,7 @@ TEST_F(Edition, ItemsAreEnabledWhenThereIsSomethingToDo) {
     EXPECT_EQ(Enabled(), "1000100") << "nothing left to select on the shown track";
     Key(Qt::Key_Z);
     EXPECT_EQ(Enabled(), "0100101");
-    window->TrackList->clearSelection();
+    ui().TrackList->clearSelection();
     QCoreApplication::processEvents();
     EXPECT_EQ(Enabled(), "0100000") << "no track to paste into, nothing shown";
 }
@@ -275,7 +271,7 @@ TEST_F(Edition, ItemsAreEnabledWhenThereIsSomethingToDo) {
 // Notes that stay on the score keep their selection when a step puts notes back or takes them out.
 TEST_F(Edition, UndoAndRedoKeepTheSelectionOfTheNotesThatStay) {
     Band(XOf(66), YOf(69), XOf(70), YOf(59));
-    QTest::keyClick(window->TrackList, Qt::Key_Delete);
+    QTest::keyClick(ui().TrackList, Qt::Key_Delete);
     ASSERT_EQ(Notes().size(), 6u);
     Band(XOf(1), YOf(69), XOf(20), YOf(59));
     Key(Qt::Key_Z);
@@ -289,32 +285,32 @@ TEST_F(Edition, UndoAndRedoKeepTheSelectionOfTheNotesThatStay) {
 TEST_F(Edition, ModifiedFollowsTheSavedStateAndTheCloseQuestion) {
     TempDir dir;
     // A press that changes nothing counts as a change, until undo comes back to the saved song.
-    QTest::mouseClick(window->ModeSelect, Qt::LeftButton);
+    QTest::mouseClick(ui().ModeSelect, Qt::LeftButton);
     Click(XOf(300), YOf(72));
-    EXPECT_TRUE(window->IsModified());
-    QTest::mouseClick(window->ModeNote, Qt::LeftButton);
+    EXPECT_TRUE(IsModified());
+    QTest::mouseClick(ui().ModeNote, Qt::LeftButton);
     Click(XOf(100), YOf(72));
     Key(Qt::Key_Z);
-    EXPECT_FALSE(window->IsModified());
+    EXPECT_FALSE(IsModified());
 
     // Saved in the middle: undoing to that point clears Modified, beyond it sets it again.
     Click(XOf(100), YOf(72));
-    window->Document().SetFileName(dir / "song.mid");
+    Document().SetFileName(dir / "song.mid");
     Key(Qt::Key_F4, Qt::NoModifier);
-    EXPECT_FALSE(window->IsModified());
+    EXPECT_FALSE(IsModified());
     Click(XOf(120), YOf(74));
-    EXPECT_TRUE(window->IsModified());
+    EXPECT_TRUE(IsModified());
     Key(Qt::Key_Z);
-    EXPECT_FALSE(window->IsModified());
+    EXPECT_FALSE(IsModified());
     Key(Qt::Key_Z);
-    EXPECT_TRUE(window->IsModified()) << "before the save";
+    EXPECT_TRUE(IsModified()) << "before the save";
     dialogs.Answers.push_back(QMessageBox::Cancel);
     window->close();
     EXPECT_THAT(dialogs.Texts(), ElementsAre("Voulez-vous enregistrer les modifications?"));
     EXPECT_TRUE(window->isVisible());
 
     Key(Qt::Key_Y);
-    EXPECT_FALSE(window->IsModified());
+    EXPECT_FALSE(IsModified());
     dialogs.Messages.clear();
     window->close();
     EXPECT_TRUE(dialogs.Messages.empty()) << "nothing to save: no question";
@@ -338,7 +334,7 @@ TEST_F(Edition, CopyAndPasteInsideKadrel) {
     ClickRow(1);
     score().SetCursorPos(2 * 100);
     Key(Qt::Key_V);
-    EXPECT_TRUE(window->ModeSelect->isChecked());
+    EXPECT_TRUE(ui().ModeSelect->isChecked());
     EXPECT_THAT(ShownNotes(), ElementsAre("40@0+32 c1 t1", "43@32+32 c1 t1", "62@100+16 c1 t1*",
                                           "64@116+16 c1 t1*", "65@132+16 c1 t1*"));
     // Else at the first position shown.
@@ -362,17 +358,24 @@ TEST_F(Edition, PasteAStandardMidiFileFromAnotherProgram) {
                   QByteArray(reinterpret_cast<const char*>(file.data()),
                              static_cast<qsizetype>(file.size())));
     QGuiApplication::clipboard()->setMimeData(data);
-    EXPECT_TRUE(window->Coller->isEnabled());
+    EXPECT_TRUE(ui().Coller->isEnabled());
     ClickRow(1);
     Key(Qt::Key_V);
     EXPECT_THAT(ShownNotes(),
                 ElementsAre("40@0+32 c1 t1", "43@32+32 c1 t1", "70@0+16 c1 t1*", "72@8+16 c1 t1*"));
 
-    // What the import cannot read is nothing to paste.
+    // Only the formats are looked at until Coller: what the import cannot read is then refused
+    // with the import's reason, and nothing is pasted.
     auto* refused = new QMimeData();
     refused->setData(QString::fromLatin1(MidiFileMimeType), QByteArray("MThd nope"));
     QGuiApplication::clipboard()->setMimeData(refused);
-    EXPECT_FALSE(window->Coller->isEnabled());
+    EXPECT_TRUE(ui().Coller->isEnabled());
+    const std::size_t notes = Notes().size();
+    dialogs.Messages.clear();
+    Key(Qt::Key_V);
+    ASSERT_EQ(dialogs.Messages.size(), 1u);
+    EXPECT_EQ(dialogs.Messages[0].Caption, "Erreur");
+    EXPECT_EQ(Notes().size(), notes);
 }
 
 // A track on a channel that no file can hold (from Ouvrir of a file of many tracks) takes no
@@ -416,7 +419,7 @@ TEST_F(Edition, UndoAndRedoDuringPlaybackTurnSoundingNotesOff) {
          [this] {
              Click(XOf(0), YOf(72));
              window->TimerNoteOFFTimer();
-             QTest::mouseClick(window->ModeDieze, Qt::LeftButton);
+             QTest::mouseClick(ui().ModeDieze, Qt::LeftButton);
              Click(XOf(4), YOf(72));
              window->TimerNoteOFFTimer();
          },
@@ -434,7 +437,7 @@ TEST_F(Edition, UndoAndRedoDuringPlaybackTurnSoundingNotesOff) {
         ClickRow(1);
         MarkSaved();
         c.before();
-        const std::uint8_t number = static_cast<std::uint8_t>(Notes().back()->NoteNum);
+        const std::uint8_t number = static_cast<std::uint8_t>(Notes().back().NoteNum);
         out.Clear();
         const std::uint32_t start = clock.NowMs();
         clock.At(start + 100, c.during);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "WindowAccess.h"
 #include "editor/MainWindow.h"
 #include "editor/PlaybackClock.h"
 #include "editor/TrackInfo.h"
@@ -210,37 +211,56 @@ protected:
 
     void TearDown() override { window.reset(); }
 
-    TPartition& score() { return *window->Partition; }
+    TPartition& score() { return *ui().Partition; }
 
-    const NoteList& Notes() const { return window->SongView().Notes; }
+    // The window's components and parts.
+    const TMainComponents& ui() const { return WindowAccess::Ui(*window); }
+    SongDocument& Document() const { return WindowAccess::Document(*window); }
+    const Song& SongView() const { return Document().Content(); }
+    bool IsModified() const { return Document().IsModified(); }
+    const std::string& FileName() const { return Document().FileName(); }
+    TrackListView& Tracks() const { return WindowAccess::Tracks(*window); }
+    int RowCount() const { return Tracks().RowCount(); }
+    TrackRowTexts Row(int index) const { return Tracks().Row(index); }
+    int SelectedRow() const { return Tracks().SelectedRow(); }
+    Transport& transport() const { return WindowAccess::TransportOf(*window); }
+    bool PlayLoopRunning() const { return transport().PlayLoopRunning(); }
+    bool SeekLoopRunning() const { return transport().SeekLoopRunning(); }
+    bool SeekReleased() const { return transport().SeekReleased(); }
+    TMidiOutput* MidiOut() const { return transport().MidiOut(); }
+    NoteEditingTool& tool() const { return WindowAccess::Tool(*window); }
+    bool Stretching() const { return tool().State() == NoteEditingTool::Gesture::AddingStretching; }
+    // The x where the rubber band that a release selects from started; -1 when there is none.
+    int AnchorX() const { return tool().BandAnchor() ? tool().BandAnchor()->x() : -1; }
+    const TPartitionNote* DraggedNote() const { return tool().Grabbed(); }
+    void OpenFile(const QString& path) { WindowAccess::Files(*window).OpenFile(path); }
+
+    const NoteList& Notes() const { return SongView().Notes; }
     // The song's notes as "60@16+12 c0 t1", in the song's order.
     std::vector<std::string> NoteTexts() const { return test::NoteTexts(Notes()); }
 
     // Appends notes to the song as one step, as a paste does; the score shows those of the
     // selected track at its end.
     void AddNotes(const std::vector<TMidiNote>& notes) {
-        std::vector<std::unique_ptr<TMidiNote>> added;
-        for (const TMidiNote& note : notes)
-            added.push_back(std::make_unique<TMidiNote>(note));
-        window->Document().AppendNotes(std::move(added), NoteEdit::Paste);
+        Document().AppendNotes(notes, NoteEdit::Paste);
     }
 
     // Takes every note out of the song as one step.
     void RemoveAllNotes() {
-        std::vector<std::uint32_t> all(Notes().size());
+        NoteIndices all(Notes().size());
         for (std::size_t i = 0; i < all.size(); ++i)
             all[i] = static_cast<std::uint32_t>(i);
-        window->Document().RemoveNotes(std::move(all), NoteEdit::Remove);
+        Document().RemoveNotes(std::move(all), NoteEdit::Remove);
     }
 
     // Changes a track as one step, also in ways that the track dialog does not allow (a
     // channel of 16 or more, a channel that another track has), as files can bring them.
     void SetTrack(int index, const SongTrack& track) {
-        window->Document().ChangeTrack(static_cast<std::size_t>(index), track);
+        Document().ChangeTrack(static_cast<std::size_t>(index), track);
     }
 
     // The song as it is counts as saved.
-    void MarkSaved() { window->Document().MarkSaved(); }
+    void MarkSaved() { Document().MarkSaved(); }
 
     // Adds a track through the dialog.
     void AddTrack(int channel, int program = 0, const QString& name = QString()) {
@@ -250,13 +270,13 @@ protected:
 
     // Selects one row as a click would: the list holds one selected row at most.
     void SelectRow(int row) {
-        window->TrackList->clearSelection();
-        window->TrackList->setCurrentItem(window->TrackList->topLevelItem(row));
-        window->TrackList->topLevelItem(row)->setSelected(true);
+        ui().TrackList->clearSelection();
+        ui().TrackList->setCurrentItem(ui().TrackList->topLevelItem(row));
+        ui().TrackList->topLevelItem(row)->setSelected(true);
     }
 
     // Pointer events on the score, as the platform sends them.
-    QWidget* area() { return window->Partition; }
+    QWidget* area() { return ui().Partition; }
     void Press(int x, int y, Qt::MouseButton button = Qt::LeftButton,
                Qt::KeyboardModifiers keys = {}) {
         QTest::mousePress(area(), button, keys, QPoint(x, y));
@@ -282,8 +302,8 @@ protected:
 
     std::vector<std::string> RowTexts() const {
         std::vector<std::string> rows;
-        for (int i = 0; i < window->RowCount(); ++i) {
-            const auto r = window->Row(i);
+        for (int i = 0; i < RowCount(); ++i) {
+            const auto r = Row(i);
             rows.push_back(r.Caption + "|" + r.Name + "|" + r.Channel + "|" + r.Instrument);
         }
         return rows;

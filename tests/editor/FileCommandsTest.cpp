@@ -52,7 +52,7 @@ TEST_F(FileCommands, OpenMakesRowsNotesSelectsTheFirstTrackAndSendsPrograms) {
                                {0x00, 0xC1, 0x21, 0x08, 0x91, 43, 100, 0x20, 0x81, 43, 0},
                                {},
                            }));
-    window->Document().Touch();
+    Document().Touch();
     dialogs.Answers.push_back(QMessageBox::No);
     Open(path);
     EXPECT_EQ(dialogs.Messages.front().Text, "Voulez-vous enregistrer les modifications?");
@@ -61,11 +61,11 @@ TEST_F(FileCommands, OpenMakesRowsNotesSelectsTheFirstTrackAndSendsPrograms) {
                                         "2||2|000 - Piano 1"));
     EXPECT_THAT(NoteTexts(), ElementsAre("60@0+16 c0 t0", "43@8+32 c1 t1"));
     EXPECT_THAT(Sent(), ElementsAre(PatchMsg(0, 24), PatchMsg(1, 33)));
-    EXPECT_EQ(window->SelectedRow(), 0);
+    EXPECT_EQ(SelectedRow(), 0);
     ASSERT_EQ(score().NoteList().size(), 1u);
     EXPECT_EQ(score().NoteList()[0]->NoteNum, 60);
-    EXPECT_FALSE(window->IsModified());
-    EXPECT_EQ(window->FileName(), path.toStdString());
+    EXPECT_FALSE(IsModified());
+    EXPECT_EQ(FileName(), path.toStdString());
 }
 
 TEST_F(FileCommands, ImportEdgeCases) {
@@ -120,22 +120,22 @@ TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithoutAName) {
         EXPECT_EQ(dialogs.Messages.back().Icon, QMessageBox::Critical);
         EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Ok)
             << "the tolerant reader refuses it too: no import is offered";
-        EXPECT_EQ(window->RowCount(), 0);
+        EXPECT_EQ(RowCount(), 0);
         EXPECT_TRUE(Notes().empty());
-        EXPECT_EQ(window->FileName(), "");
-        EXPECT_FALSE(window->IsModified());
+        EXPECT_EQ(FileName(), "");
+        EXPECT_FALSE(IsModified());
     }
 }
 
 TEST_F(FileCommands, CancelAtTheSaveQuestionChangesNothing) {
     AddTrack(2);
-    window->Document().SetFileName("/somewhere/song.mid");
+    Document().SetFileName("/somewhere/song.mid");
     for (auto command : {&TMain::NouveauClick, &TMain::OuvrirClick}) {
         dialogs.Answers.push_back(QMessageBox::Cancel);
         (window.get()->*command)();
-        EXPECT_EQ(window->RowCount(), 1);
-        EXPECT_TRUE(window->IsModified());
-        EXPECT_EQ(window->FileName(), "/somewhere/song.mid");
+        EXPECT_EQ(RowCount(), 1);
+        EXPECT_TRUE(IsModified());
+        EXPECT_EQ(FileName(), "/somewhere/song.mid");
         EXPECT_TRUE(dialogs.Folders.empty()) << "no file dialog after Cancel";
     }
 }
@@ -169,7 +169,7 @@ TEST_F(FileCommands, YesWithoutASavedFileStopsEveryCommandThatDropsTheSong) {
             window.reset();
             Create();
             AddTrack(2);
-            window->Document().SetFileName(save.fileName);
+            Document().SetFileName(save.fileName);
             dialogs = ScriptedDialogs();
             dialogs.Answers.push_back(QMessageBox::Yes);
             dialogs.OpenNames.push_back(other);
@@ -178,9 +178,9 @@ TEST_F(FileCommands, YesWithoutASavedFileStopsEveryCommandThatDropsTheSong) {
             EXPECT_EQ(dialogs.Folders.size(), save.fileName.empty() ? 1u : 0u)
                 << "the save dialog only";
             EXPECT_TRUE(window->isVisible());
-            EXPECT_EQ(window->RowCount(), 1);
-            EXPECT_TRUE(window->IsModified());
-            EXPECT_EQ(window->FileName(), save.fileName);
+            EXPECT_EQ(RowCount(), 1);
+            EXPECT_TRUE(IsModified());
+            EXPECT_EQ(FileName(), save.fileName);
         }
     }
 }
@@ -188,14 +188,14 @@ TEST_F(FileCommands, YesWithoutASavedFileStopsEveryCommandThatDropsTheSong) {
 TEST_F(FileCommands, NewAfterYesSavesThenEmpties) {
     AddTrack(0);
     const QString path = Path("saved.mid");
-    window->Document().SetFileName(path.toStdString());
+    Document().SetFileName(path.toStdString());
     dialogs.Answers.push_back(QMessageBox::Yes);
     window->NouveauClick();
     EXPECT_EQ(ReadFile(path.toStdString()).size(), 14u + 8 + 3 + 4);
-    EXPECT_EQ(window->RowCount(), 0);
-    EXPECT_EQ(window->FileName(), "");
-    EXPECT_FALSE(window->IsModified());
-    EXPECT_TRUE(window->ModTrack->isEnabled()) << "New leaves the track buttons as they were";
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(FileName(), "");
+    EXPECT_FALSE(IsModified());
+    EXPECT_TRUE(ui().ModTrack->isEnabled()) << "New leaves the track buttons as they were";
 }
 
 TEST_F(FileCommands, SaveWritesTheSongByteForByte) {
@@ -207,8 +207,8 @@ TEST_F(FileCommands, SaveWritesTheSongByteForByte) {
     EXPECT_EQ(Hex(ReadFile(path.toStdString())),
               "4D 54 68 64 00 00 00 06 00 01 00 01 00 10 4D 54 72 6B 00 00 00 0F "
               "00 C0 00 00 90 3C 7F 10 80 3C 00 00 FF 2F 00");
-    EXPECT_EQ(window->FileName(), path.toStdString());
-    EXPECT_FALSE(window->IsModified());
+    EXPECT_EQ(FileName(), path.toStdString());
+    EXPECT_FALSE(IsModified());
 
     // Saving again under the name writes without a dialog.
     AddNotes({{62, 16, 1, 0, 0}});
@@ -226,13 +226,13 @@ TEST_F(FileCommands, SaveAsUnderAnExistingNameAsksFirst) {
     EXPECT_EQ(ReadFile(path.toStdString()), Bytes({1, 2, 3})) << "No writes nothing";
     EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_TRUE(dialogs.Messages.back().Text.contains(path));
-    EXPECT_TRUE(window->IsModified());
+    EXPECT_TRUE(IsModified());
 
     dialogs.SaveNames.push_back(path);
     dialogs.Answers.push_back(QMessageBox::Yes);
     window->SaveAsClick();
     EXPECT_EQ(ReadFile(path.toStdString()).size(), 14u + 8 + 3 + 4);
-    EXPECT_FALSE(window->IsModified());
+    EXPECT_FALSE(IsModified());
 }
 
 TEST_F(FileCommands, SaveAsWithoutExtensionUsesTheNameAsTyped) {
@@ -246,12 +246,12 @@ TEST_F(FileCommands, AFailedSaveKeepsTheOldFileAndModifiedAndShowsTheError) {
     AddTrack(0);
     const std::string folder = dir / "folder.mid";
     ::mkdir(folder.c_str(), 0755);
-    window->Document().SetFileName(folder);
+    Document().SetFileName(folder);
     QTest::keyClick(window.get(), Qt::Key_F4);
     EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
     EXPECT_EQ(dialogs.Messages.back().Text.toStdString(),
               "Impossible de créer le fichier " + folder);
-    EXPECT_TRUE(window->IsModified());
+    EXPECT_TRUE(IsModified());
 }
 
 TEST_F(FileCommands, ARowOnChannel16IsSavedOnChannel0) {
@@ -261,10 +261,10 @@ TEST_F(FileCommands, ARowOnChannel16IsSavedOnChannel0) {
     for (int t = 0; t < 17; ++t)
         file = Cat({file, TrackChunk({})});
     Open(Write("many.mid", file));
-    ASSERT_EQ(window->RowCount(), 17);
-    EXPECT_EQ(window->Row(16).Channel, "16");
+    ASSERT_EQ(RowCount(), 17);
+    EXPECT_EQ(Row(16).Channel, "16");
     const QString saved = Path("saved.mid");
-    window->Document().SetFileName(saved.toStdString());
+    Document().SetFileName(saved.toStdString());
     window->EnregistrerClick();
     const Bytes bytes = ReadFile(saved.toStdString());
     ASSERT_GE(bytes.size(), 14u + 17 * 15);
@@ -282,7 +282,7 @@ TEST_F(FileCommands, ASavedSongOpensAgainWithTheSameNotes) {
                                          {67, 100, 1, 0, 0}};
     AddNotes(song);
     const QString path = Path("again.mid");
-    window->Document().SetFileName(path.toStdString());
+    Document().SetFileName(path.toStdString());
     window->EnregistrerClick();
     Open(path);
     EXPECT_THAT(NoteTexts(), ElementsAre("60@0+12 c0 t0", "64@4+30 c0 t0", "67@100+1 c0 t0",
@@ -292,7 +292,7 @@ TEST_F(FileCommands, ASavedSongOpensAgainWithTheSameNotes) {
 
 TEST_F(FileCommands, DisassembleWritesTheListingBesideTheFileAndHandsItToTheDesktop) {
     AddTrack(0);
-    window->Document().SetFileName("/some/song.mid");
+    Document().SetFileName("/some/song.mid");
     const QString path = Write("one.mid", MidiFile({{0x00, 0x90, 60, 127}}));
     dialogs.OpenNames.push_back(path);
     window->DeasmClick();
@@ -301,9 +301,9 @@ TEST_F(FileCommands, DisassembleWritesTheListingBesideTheFileAndHandsItToTheDesk
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(std::string(text.begin(), text.begin() + 17), "Disassembling of ");
     EXPECT_THAT(dialogs.Opened, ElementsAre(QString::fromStdString(listing)));
-    EXPECT_EQ(window->FileName(), "/some/song.mid");
-    EXPECT_TRUE(window->IsModified());
-    EXPECT_EQ(window->RowCount(), 1);
+    EXPECT_EQ(FileName(), "/some/song.mid");
+    EXPECT_TRUE(IsModified());
+    EXPECT_EQ(RowCount(), 1);
 }
 
 TEST_F(FileCommands, DisassembleOfATextFileAndCancel) {

@@ -42,11 +42,11 @@ protected:
                                 "2|Song|9|000 - Piano 1"));
         EXPECT_THAT(NoteTexts(), ElementsAre("60@0+16 c0 t0", "64@0+16 c0 t0", "36@0+24 c9 t2",
                                              "40@24+16 c1 t1"));
-        EXPECT_EQ(window->SelectedRow(), 0);
+        EXPECT_EQ(SelectedRow(), 0);
         ASSERT_EQ(score().NoteList().size(), 2u) << "the first row's notes are shown";
         EXPECT_EQ(score().NoteList()[1]->NoteNum, 64);
-        EXPECT_EQ(window->FileName(), "");
-        EXPECT_TRUE(window->IsModified());
+        EXPECT_EQ(FileName(), "");
+        EXPECT_TRUE(IsModified());
     }
 
     TempDir dir;
@@ -55,7 +55,7 @@ protected:
 TEST_F(Import, CtrlIImportsShowsTheFirstRowAndSaysWhatWasNotKept) {
     const QString path = Write("real.mid", RealSong);
     AddTrack(5);
-    window->Document().SetFileName("/some/song.mid");
+    Document().SetFileName("/some/song.mid");
     MarkSaved();
     score().SetFirstMesure(3);
     score().SetCursorPos(200);
@@ -67,7 +67,7 @@ TEST_F(Import, CtrlIImportsShowsTheFirstRowAndSaysWhatWasNotKept) {
     EXPECT_EQ(dialogs.Folders.back().toStdString(), ProgramFolder());
     EXPECT_EQ(score().FirstMesure(), 0);
     EXPECT_EQ(score().CursorPos(), 0);
-    EXPECT_TRUE(window->ModTrack->isEnabled());
+    EXPECT_TRUE(ui().ModTrack->isEnabled());
     EXPECT_THAT(Sent(), ElementsAre(PatchMsg(0, 24), PatchMsg(1, 33), PatchMsg(9, 0)));
     ASSERT_EQ(dialogs.Messages.size(), 1u);
     EXPECT_EQ(dialogs.Messages[0].Icon, QMessageBox::Information);
@@ -94,18 +94,18 @@ TEST_F(Import, AsksAboutUnsavedChangesAsOuvrirDoes) {
     window->ImporterClick();
     EXPECT_EQ(dialogs.Messages.back().Text, "Voulez-vous enregistrer les modifications?");
     EXPECT_TRUE(dialogs.Folders.empty()) << "no file dialog after Cancel";
-    EXPECT_EQ(window->RowCount(), 1);
+    EXPECT_EQ(RowCount(), 1);
 
     dialogs.Answers.push_back(QMessageBox::No);
     window->ImporterClick(); // the open dialog is cancelled
     EXPECT_EQ(dialogs.Folders.size(), 1u);
-    EXPECT_EQ(window->RowCount(), 1);
-    EXPECT_TRUE(window->IsModified());
+    EXPECT_EQ(RowCount(), 1);
+    EXPECT_TRUE(IsModified());
 }
 
 TEST_F(Import, ARefusedFileLeavesTheSongAsItWas) {
     AddTrack(3);
-    window->Document().SetFileName("/some/song.mid");
+    Document().SetFileName("/some/song.mid");
     MarkSaved();
     dialogs.OpenNames.push_back(Write("bad.mid", Smf(0, 96, {{0, 0x3C, 0x40}})));
     window->ImporterClick();
@@ -113,15 +113,15 @@ TEST_F(Import, ARefusedFileLeavesTheSongAsItWas) {
     EXPECT_EQ(dialogs.Messages[0].Icon, QMessageBox::Critical);
     EXPECT_EQ(dialogs.Messages[0].Text.toStdString(),
               ImportRefusalText(SmfRefusal::DataByteWithoutStatus, 23));
-    EXPECT_EQ(window->RowCount(), 1);
-    EXPECT_EQ(window->FileName(), "/some/song.mid");
-    EXPECT_FALSE(window->IsModified());
+    EXPECT_EQ(RowCount(), 1);
+    EXPECT_EQ(FileName(), "/some/song.mid");
+    EXPECT_FALSE(IsModified());
 
     dialogs.OpenNames.push_back(QString::fromStdString(dir / "gone.mid"));
     window->RunHandler([this] { window->ImporterClick(); });
     EXPECT_EQ(dialogs.Messages.back().Text.toStdString(),
               "Impossible d'ouvrir le fichier " + dir / "gone.mid");
-    EXPECT_EQ(window->RowCount(), 1);
+    EXPECT_EQ(RowCount(), 1);
 }
 
 // Ouvrir refuses the file; the tolerant reader takes it: the box offers the import.
@@ -148,9 +148,9 @@ TEST_F(Import, NonLeavesTheEmptySongAndEnregistrerAsksForAName) {
     dialogs.OpenNames.push_back(path);
     dialogs.Answers.push_back(QMessageBox::No);
     window->OuvrirClick();
-    EXPECT_EQ(window->RowCount(), 0);
-    EXPECT_EQ(window->FileName(), "");
-    EXPECT_FALSE(window->IsModified());
+    EXPECT_EQ(RowCount(), 0);
+    EXPECT_EQ(FileName(), "");
+    EXPECT_FALSE(IsModified());
 
     // F4 no longer replaces the file with the empty song: it asks for a name (cancelled here).
     QTest::keyClick(window.get(), Qt::Key_F4);

@@ -34,31 +34,31 @@ TEST_F(MainWindow, LayoutCaptionsAndStartState) {
     EXPECT_EQ(score().MesureLen(), 64);
     EXPECT_EQ(score().VertGridLen(), 16);
     EXPECT_EQ(score().FirstMesure(), 0);
-    EXPECT_EQ(window->TrackList->pos(), QPoint(8, 160));
-    EXPECT_EQ(window->AddTrack->geometry(), QRect(8, 128, 75, 25));
-    EXPECT_EQ(window->ModTrack->geometry(), QRect(88, 128, 75, 25));
-    EXPECT_EQ(window->DelTrack->geometry(), QRect(168, 128, 75, 25));
-    EXPECT_EQ(window->PanelPlay->geometry(), QRect(256, 128, 234, 25));
-    EXPECT_EQ(window->PanelEditMode->geometry(), QRect(504, 128, 153, 25));
-    EXPECT_EQ(window->AddTrack->text(), "Ajouter");
-    EXPECT_EQ(window->ModTrack->text(), "Modifier");
-    EXPECT_EQ(window->DelTrack->text(), "Supprimer");
-    EXPECT_TRUE(window->AddTrack->isEnabled());
-    EXPECT_FALSE(window->ModTrack->isEnabled());
-    EXPECT_FALSE(window->DelTrack->isEnabled());
+    EXPECT_EQ(ui().TrackList->pos(), QPoint(8, 160));
+    EXPECT_EQ(ui().AddTrack->geometry(), QRect(8, 128, 75, 25));
+    EXPECT_EQ(ui().ModTrack->geometry(), QRect(88, 128, 75, 25));
+    EXPECT_EQ(ui().DelTrack->geometry(), QRect(168, 128, 75, 25));
+    EXPECT_EQ(ui().PanelPlay->geometry(), QRect(256, 128, 234, 25));
+    EXPECT_EQ(ui().PanelEditMode->geometry(), QRect(504, 128, 153, 25));
+    EXPECT_EQ(ui().AddTrack->text(), "Ajouter");
+    EXPECT_EQ(ui().ModTrack->text(), "Modifier");
+    EXPECT_EQ(ui().DelTrack->text(), "Supprimer");
+    EXPECT_TRUE(ui().AddTrack->isEnabled());
+    EXPECT_FALSE(ui().ModTrack->isEnabled());
+    EXPECT_FALSE(ui().DelTrack->isEnabled());
     const QStringList headers = {"#", "Nom du track", "Canal", "Instrument"};
     for (int c = 0; c < 4; ++c)
-        EXPECT_EQ(window->TrackList->headerItem()->text(c), headers[c]);
-    EXPECT_EQ(window->TrackList->columnWidth(0), 25);
-    EXPECT_EQ(window->TrackList->columnWidth(1), 200);
-    EXPECT_EQ(window->TrackList->columnWidth(3), 200);
-    EXPECT_FALSE(window->IsModified());
-    EXPECT_EQ(window->FileName(), "");
-    EXPECT_TRUE(window->SeekReleased());
-    EXPECT_EQ(window->GridSize->text(), "16");
-    EXPECT_EQ(window->GridSize->toolTip(), "Taille actuelle de la grille");
-    EXPECT_EQ(window->TimerNoteOFF->interval(), 250);
-    EXPECT_FALSE(window->TimerNoteOFF->isActive());
+        EXPECT_EQ(ui().TrackList->headerItem()->text(c), headers[c]);
+    EXPECT_EQ(ui().TrackList->columnWidth(0), 25);
+    EXPECT_EQ(ui().TrackList->columnWidth(1), 200);
+    EXPECT_EQ(ui().TrackList->columnWidth(3), 200);
+    EXPECT_FALSE(IsModified());
+    EXPECT_EQ(FileName(), "");
+    EXPECT_TRUE(SeekReleased());
+    EXPECT_EQ(ui().GridSize->text(), "16");
+    EXPECT_EQ(ui().GridSize->toolTip(), "Taille actuelle de la grille");
+    EXPECT_EQ(ui().TimerNoteOFF->interval(), 250);
+    EXPECT_FALSE(ui().TimerNoteOFF->isActive());
 }
 
 TEST_F(MainWindow, FlatButtonsHintsPlacesAndStates) {
@@ -69,19 +69,19 @@ TEST_F(MainWindow, FlatButtonsHintsPlacesAndStates) {
         bool enabled;
     };
     const Button buttons[] = {
-        {window->BackBegin, 2, "Début", true},
-        {window->Back2, 26, "Arrière rapide", true},
-        {window->Back1, 50, "Arrière", true},
-        {window->Play, 82, "Jouer", true},
-        {window->StopPlay, 106, "Arrêt", true},
-        {window->PausePlay, 130, "Pause", false},
-        {window->Forw1, 162, "Avancer", true},
-        {window->Forw2, 186, "Avance rapide", true},
-        {window->ForwEnd, 210, "Aller à la fin", true},
-        {window->ModeSelect, 2, "Mode sélection", true},
-        {window->ModeNote, 26, "Mode ajout / suppression de notes", true},
-        {window->ModeDieze, 50, "Mode dièzes / bémols", true},
-        {window->GridLess, 80, "Grille plus petite (raccourci clavier: - )", true},
+        {ui().BackBegin, 2, "Début", true},
+        {ui().Back2, 26, "Arrière rapide", true},
+        {ui().Back1, 50, "Arrière", true},
+        {ui().Play, 82, "Jouer", true},
+        {ui().StopPlay, 106, "Arrêt", true},
+        {ui().PausePlay, 130, "Pause", false},
+        {ui().Forw1, 162, "Avancer", true},
+        {ui().Forw2, 186, "Avance rapide", true},
+        {ui().ForwEnd, 210, "Aller à la fin", true},
+        {ui().ModeSelect, 2, "Mode sélection", true},
+        {ui().ModeNote, 26, "Mode ajout / suppression de notes", true},
+        {ui().ModeDieze, 50, "Mode dièzes / bémols", true},
+        {ui().GridLess, 80, "Grille plus petite (raccourci clavier: - )", true},
     };
     for (const auto& b : buttons) {
         SCOPED_TRACE(b.hint);
@@ -92,33 +92,33 @@ TEST_F(MainWindow, FlatButtonsHintsPlacesAndStates) {
         EXPECT_FALSE(b.button->icon().isNull());
         EXPECT_EQ(b.button->focusPolicy(), Qt::NoFocus);
     }
-    EXPECT_TRUE(window->ModeNote->isChecked());
-    EXPECT_FALSE(window->ModeSelect->isChecked());
-    window->ModeSelect->click();
-    EXPECT_TRUE(window->ModeSelect->isChecked());
-    EXPECT_FALSE(window->ModeNote->isChecked()) << "one mode button is down at a time";
+    EXPECT_TRUE(ui().ModeNote->isChecked());
+    EXPECT_FALSE(ui().ModeSelect->isChecked());
+    ui().ModeSelect->click();
+    EXPECT_TRUE(ui().ModeSelect->isChecked());
+    EXPECT_FALSE(ui().ModeNote->isChecked()) << "one mode button is down at a time";
 }
 
 TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
-    EXPECT_EQ(window->Fichier->title(), "&Fichier");
+    EXPECT_EQ(ui().Fichier->title(), "&Fichier");
     const std::pair<QAction*, std::pair<const char*, QKeySequence>> items[] = {
-        {window->Nouveau, {"&Nouveau", QKeySequence(Qt::Key_F2)}},
-        {window->Ouvrir, {"&Ouvrir...", QKeySequence(Qt::Key_F3)}},
-        {window->Importer, {"&Importer un fichier MIDI...", QKeySequence(Qt::CTRL | Qt::Key_I)}},
-        {window->Enregistrer, {"&Enregistrer", QKeySequence(Qt::Key_F4)}},
-        {window->SaveAs, {"Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4)}},
-        {window->ExportWav, {"E&xporter en WAV...", QKeySequence()}},
-        {window->Deasm, {"&Désassembler MIDI...", QKeySequence(Qt::Key_F5)}},
-        {window->Quitter, {"&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4)}},
+        {ui().Nouveau, {"&Nouveau", QKeySequence(Qt::Key_F2)}},
+        {ui().Ouvrir, {"&Ouvrir...", QKeySequence(Qt::Key_F3)}},
+        {ui().Importer, {"&Importer un fichier MIDI...", QKeySequence(Qt::CTRL | Qt::Key_I)}},
+        {ui().Enregistrer, {"&Enregistrer", QKeySequence(Qt::Key_F4)}},
+        {ui().SaveAs, {"Enregistrer &sous...", QKeySequence(Qt::SHIFT | Qt::Key_F4)}},
+        {ui().ExportWav, {"E&xporter en WAV...", QKeySequence()}},
+        {ui().Deasm, {"&Désassembler MIDI...", QKeySequence(Qt::Key_F5)}},
+        {ui().Quitter, {"&Quitter", QKeySequence(Qt::ALT | Qt::Key_F4)}},
     };
     for (const auto& [action, expected] : items) {
         EXPECT_EQ(action->text(), QString::fromUtf8(expected.first));
         EXPECT_EQ(action->shortcut(), expected.second);
     }
-    const auto actions = window->Fichier->actions();
+    const auto actions = ui().Fichier->actions();
     ASSERT_EQ(actions.size(), 10);
-    EXPECT_EQ(actions[2], window->Importer) << "right after Ouvrir";
-    EXPECT_EQ(actions[5], window->ExportWav) << "right after Enregistrer sous";
+    EXPECT_EQ(actions[2], ui().Importer) << "right after Ouvrir";
+    EXPECT_EQ(actions[5], ui().ExportWav) << "right after Enregistrer sous";
     EXPECT_TRUE(actions[6]->isSeparator());
     EXPECT_TRUE(actions[8]->isSeparator());
 }
@@ -129,10 +129,10 @@ TEST_F(MainWindow, KeptEdgesFollowTheWindowSize) {
     QCoreApplication::processEvents();
     const QSize client = window->centralWidget()->size();
     ASSERT_NE(client, before);
-    EXPECT_EQ(window->TrackList->geometry(),
+    EXPECT_EQ(ui().TrackList->geometry(),
               QRect(8, 160, client.width() - 16, client.height() - 168));
     EXPECT_EQ(score().geometry(), QRect(8, 8, client.width() - 16, 112));
-    EXPECT_EQ(window->AddTrack->pos(), QPoint(8, 128));
+    EXPECT_EQ(ui().AddTrack->pos(), QPoint(8, 128));
 }
 
 // Every control of the layout at the design size: the client area below the menu bar is
@@ -143,13 +143,10 @@ TEST_F(MainWindow, EveryControlHasItsDesignGeometryAtTheDesignSize) {
     ASSERT_EQ(window->centralWidget()->size(), QSize(865, 398));
     EXPECT_EQ(window->centralWidget()->y(), window->menuBar()->height());
     const std::pair<QWidget*, QRect> controls[] = {
-        {window->Partition, QRect(8, 8, 849, 112)},
-        {window->TrackList, QRect(8, 160, 849, 230)},
-        {window->AddTrack, QRect(8, 128, 75, 25)},
-        {window->ModTrack, QRect(88, 128, 75, 25)},
-        {window->DelTrack, QRect(168, 128, 75, 25)},
-        {window->PanelPlay, QRect(256, 128, 234, 25)},
-        {window->PanelEditMode, QRect(504, 128, 153, 25)},
+        {ui().Partition, QRect(8, 8, 849, 112)},        {ui().TrackList, QRect(8, 160, 849, 230)},
+        {ui().AddTrack, QRect(8, 128, 75, 25)},         {ui().ModTrack, QRect(88, 128, 75, 25)},
+        {ui().DelTrack, QRect(168, 128, 75, 25)},       {ui().PanelPlay, QRect(256, 128, 234, 25)},
+        {ui().PanelEditMode, QRect(504, 128, 153, 25)},
     };
     for (const auto& [control, geometry] : controls) {
         SCOPED_TRACE(control->metaObject()->className());
@@ -164,9 +161,9 @@ TEST_F(MainWindow, TheMinimumSizeKeepsTheTransportAndTheEditModesWhole) {
     const QRect client = window->centralWidget()->rect();
     EXPECT_GE(client.width(), 665);
     for (QWidget* panel :
-         {static_cast<QWidget*>(window->PanelPlay), static_cast<QWidget*>(window->PanelEditMode)})
+         {static_cast<QWidget*>(ui().PanelPlay), static_cast<QWidget*>(ui().PanelEditMode)})
         EXPECT_TRUE(client.contains(panel->geometry())) << panel->geometry().right();
-    EXPECT_GT(window->TrackList->height(), 40) << "a row of the track list shows";
+    EXPECT_GT(ui().TrackList->height(), 40) << "a row of the track list shows";
 }
 
 TEST_F(MainWindow, GridSizeSequences) {
@@ -185,7 +182,7 @@ TEST_F(MainWindow, GridSizeSequences) {
         (window.get()->*step.click)();
         EXPECT_EQ(score().LargePosLen(), step.size);
         EXPECT_EQ(score().VertGridLen(), step.grid);
-        EXPECT_EQ(window->GridSize->text(), QString::number(step.size));
+        EXPECT_EQ(ui().GridSize->text(), QString::number(step.size));
     }
 }
 
@@ -202,16 +199,16 @@ TEST_F(MainWindow, GridLinesFollowTheGridSize) {
 }
 
 TEST_F(MainWindow, KeypadPlusAndMinusWorkFromTheTrackListButNotTheMainKeyboard) {
-    window->TrackList->setFocus();
-    QTest::keyClick(window->TrackList, Qt::Key_Plus, Qt::KeypadModifier);
+    ui().TrackList->setFocus();
+    QTest::keyClick(ui().TrackList, Qt::Key_Plus, Qt::KeypadModifier);
     EXPECT_EQ(score().LargePosLen(), 32);
-    QTest::keyClick(window->TrackList, Qt::Key_Plus);
+    QTest::keyClick(ui().TrackList, Qt::Key_Plus);
     EXPECT_EQ(score().LargePosLen(), 32);
-    QTest::keyClick(window->AddTrack, Qt::Key_Minus, Qt::KeypadModifier);
+    QTest::keyClick(ui().AddTrack, Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(score().LargePosLen(), 16);
     // with the focus on no control, the window gets the keys
-    window->AddTrack->clearFocus();
-    window->TrackList->clearFocus();
+    ui().AddTrack->clearFocus();
+    ui().TrackList->clearFocus();
     ASSERT_EQ(QApplication::focusWidget(), nullptr);
     QTest::keyClick(window.get(), Qt::Key_Minus, Qt::KeypadModifier);
     EXPECT_EQ(score().LargePosLen(), 8);
@@ -223,7 +220,7 @@ TEST_F(MainWindow, KeypadPlusAndMinusWorkFromTheTrackListButNotTheMainKeyboard) 
 TEST_F(MainWindow, DeleteKeyByMode) {
     struct Case {
         const char* name;
-        QToolButton* TMain::*mode;
+        QToolButton* TMainComponents::*mode;
         std::vector<int> selected;       // shown notes, by place in the score
         std::vector<std::int32_t> left;  // positions of the song's notes afterwards
         std::vector<std::int32_t> shown; // and of the score's
@@ -231,15 +228,15 @@ TEST_F(MainWindow, DeleteKeyByMode) {
     };
     const Case cases[] = {
         // the other track's note (at 16) stays
-        {"selection mode", &TMain::ModeSelect, {0, 2}, {16, 32}, {32}, true},
+        {"selection mode", &TMainComponents::ModeSelect, {0, 2}, {16, 32}, {32}, true},
         {"selection mode, nothing selected: removes nothing but sets Modified",
-         &TMain::ModeSelect,
+         &TMainComponents::ModeSelect,
          {},
          {0, 16, 32, 48},
          {0, 32, 48},
          true},
-        {"note mode", &TMain::ModeNote, {0}, {0, 16, 32, 48}, {0, 32, 48}, false},
-        {"sharp mode", &TMain::ModeDieze, {0}, {0, 16, 32, 48}, {0, 32, 48}, false},
+        {"note mode", &TMainComponents::ModeNote, {0}, {0, 16, 32, 48}, {0, 32, 48}, false},
+        {"sharp mode", &TMainComponents::ModeDieze, {0}, {0, 16, 32, 48}, {0, 32, 48}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -255,23 +252,23 @@ TEST_F(MainWindow, DeleteKeyByMode) {
         SelectRow(0);
         MarkSaved();
         ASSERT_EQ(score().NoteList().size(), 3u);
-        (window.get()->*c.mode)->setChecked(true);
+        (ui().*c.mode)->setChecked(true);
         for (int k : c.selected)
             score().NoteList()[k]->Selected = true;
-        QTest::keyClick(window->TrackList, Qt::Key_Delete);
+        QTest::keyClick(ui().TrackList, Qt::Key_Delete);
         std::vector<std::int32_t> left;
-        for (const auto& note : Notes())
-            left.push_back(note->Pos);
+        for (const TMidiNote& note : Notes())
+            left.push_back(note.Pos);
         EXPECT_EQ(left, c.left);
         std::vector<std::int32_t> shown;
         for (const auto& note : score().NoteList()) {
             shown.push_back(note->Pos);
             EXPECT_NE(std::find_if(Notes().begin(), Notes().end(),
-                                   [&](const auto& n) { return n.get() == note->Data; }),
+                                   [&](const TMidiNote& n) { return &n == note->Data; }),
                       Notes().end());
         }
         EXPECT_EQ(shown, c.shown);
-        EXPECT_EQ(window->IsModified(), c.modified);
+        EXPECT_EQ(IsModified(), c.modified);
     }
 }
 
@@ -310,7 +307,7 @@ TEST_F(MainWindow, ClosingWithChangesAndNoClosesWithoutSaving) {
     dialogs.Answers.push_back(QMessageBox::No);
     window->close();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->MidiOut(), nullptr) << "the port is released";
+    EXPECT_EQ(MidiOut(), nullptr) << "the port is released";
     EXPECT_TRUE(Notes().empty());
 }
 
@@ -338,7 +335,7 @@ protected:
 };
 
 TEST_F(WithoutPort, TheWindowComesUpAndTellsTheUserOnce) {
-    EXPECT_EQ(window->MidiOut(), nullptr);
+    EXPECT_EQ(MidiOut(), nullptr);
     EXPECT_TRUE(window->isVisible());
     ASSERT_EQ(dialogs.Messages.size(), 1u);
     EXPECT_EQ(dialogs.Messages[0].Caption, "Erreur");
@@ -350,11 +347,11 @@ TEST_F(WithoutPort, CommandsDoTheirWorkAndSendNothing) {
     TempDir dir;
     dialogs.Messages.clear();
     AddTrack(0, 12);
-    EXPECT_EQ(window->RowCount(), 1);
+    EXPECT_EQ(RowCount(), 1);
     SelectRow(0);
     dialogs.TrackInfoAnswers.push_back(FillTrack(2, 13));
     window->ModTrackClick();
-    EXPECT_EQ(window->Row(0).Channel, "2");
+    EXPECT_EQ(Row(0).Channel, "2");
 
     // A file with program changes opens whole.
     WriteFile(dir / "p.mid", Cat({Tag("MThd"),
@@ -365,7 +362,7 @@ TEST_F(WithoutPort, CommandsDoTheirWorkAndSendNothing) {
     dialogs.Answers.push_back(QMessageBox::No);
     dialogs.OpenNames.push_back(QString::fromStdString(dir / "p.mid"));
     window->OuvrirClick();
-    EXPECT_EQ(window->Row(0).Instrument, "006 - Harpsichord");
+    EXPECT_EQ(Row(0).Instrument, "006 - Harpsichord");
     EXPECT_EQ(Notes().size(), 1u);
 
     EXPECT_THAT(dialogs.Texts(), ElementsAre("Voulez-vous enregistrer les modifications?"));

@@ -140,7 +140,7 @@ TEST_F(Playback, StopSends128NoteOffsOnEveryRowChannelAndPutsTheCursorAt0) {
         EXPECT_EQ(all[128 + n].Msg, NoteOffMsg(3, n));
     }
     EXPECT_EQ(score().CursorPos(), 0);
-    EXPECT_FALSE(window->PlayLoopRunning());
+    EXPECT_FALSE(PlayLoopRunning());
 }
 
 TEST_F(Playback, StopWhileIdleOnlyMovesTheCursor) {
@@ -184,7 +184,7 @@ TEST_F(Playback, StopThenPlayWithinOneStepPlaysAgainFromTheStart) {
             starts.push_back(m.TimeMs - T0);
     // The first loop ends at its step of 90 ms; the second starts there from position 0.
     EXPECT_THAT(starts, ElementsAre(30, 120));
-    EXPECT_FALSE(window->PlayLoopRunning());
+    EXPECT_FALSE(PlayLoopRunning());
 }
 
 TEST_F(Playback, ASecondSeekButtonBeforeTheLoopEndsTakesOver) {
@@ -197,15 +197,14 @@ TEST_F(Playback, ASecondSeekButtonBeforeTheLoopEndsTakesOver) {
     window->Forw1MouseDown();
     QCoreApplication::processEvents();
     EXPECT_EQ(score().CursorPos(), 400 + 8 - 32);
-    EXPECT_FALSE(window->SeekLoopRunning());
+    EXPECT_FALSE(SeekLoopRunning());
 }
 
 TEST_F(Playback, ButtonStatesFollowTheTransport) {
     auto states = [this] {
         std::string s;
-        for (QToolButton* b :
-             {window->BackBegin, window->Back2, window->Back1, window->Play, window->StopPlay,
-              window->PausePlay, window->Forw1, window->Forw2, window->ForwEnd})
+        for (QToolButton* b : {ui().BackBegin, ui().Back2, ui().Back1, ui().Play, ui().StopPlay,
+                               ui().PausePlay, ui().Forw1, ui().Forw2, ui().ForwEnd})
             s += b->isEnabled() ? '1' : '0';
         return s;
     };
@@ -239,11 +238,11 @@ TEST_F(Playback, ARefusedMessageEndsTheLoopWithoutTheFinalNoteOffs) {
     clock.At(T0 + 300, [this] { window->StopPlayClick(); });
     window->PlayClick();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(window->PlayLoopRunning());
+    EXPECT_FALSE(PlayLoopRunning());
     EXPECT_EQ(dialogs.Messages.back().Text,
               "Couldn't send MIDI short message: error 5 (Device handle is invalid)");
     EXPECT_EQ(clock.NowMs(), T0 + 30) << "the loop ended at the failing step";
-    EXPECT_FALSE(window->Play->isEnabled())
+    EXPECT_FALSE(ui().Play->isEnabled())
         << "the buttons keep the playing state until Stop or Pause";
 }
 
@@ -274,7 +273,7 @@ TEST_F(Playback, ClosingWhilePlayingEndsTheLoopBeforeThePortIsClosed) {
     clock.At(T0 + 100, [this] { window->close(); });
     window->PlayClick();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(window->PlayLoopRunning());
+    EXPECT_FALSE(PlayLoopRunning());
     QCoreApplication::processEvents(); // the close waits for the loop, then happens
     EXPECT_FALSE(window->isVisible());
     const auto& calls = out.Calls();
@@ -291,10 +290,12 @@ TEST_F(Playback, ClosingWhilePlayingEndsTheLoopBeforeThePortIsClosed) {
 
 // Presses the score as the control reports it, on the display note n.
 void PressNote(TMain& w, Qt::MouseButton button, TPartitionNote* n) {
-    w.PartitionExtMouseDown(w.Partition, button, {{}, button}, 0, 0, n->Pos, n->Pos, n->NoteNum, n);
+    w.PartitionExtMouseDown(WindowAccess::Ui(w).Partition, button, {{}, button}, 0, 0, n->Pos,
+                            n->Pos, n->NoteNum, n);
 }
 void MoveHeld(TMain& w, std::int32_t pos, std::uint8_t noteNum) {
-    w.PartitionExtMouseMove(w.Partition, {{}, Qt::LeftButton}, 400, 40, pos, pos, noteNum, nullptr);
+    w.PartitionExtMouseMove(WindowAccess::Ui(w).Partition, {{}, Qt::LeftButton}, 400, 40, pos, pos,
+                            noteNum, nullptr);
 }
 
 TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
@@ -309,26 +310,26 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
          [](TMain& w, TPartitionNote* n) { PressNote(w, Qt::RightButton, n); }, true},
         {"Delete in selection mode",
          [](TMain& w, TPartitionNote* n) {
-             w.ModeSelect->click();
+             WindowAccess::Ui(w).ModeSelect->click();
              n->Selected = true;
              w.FormKeyDown(46);
          },
          true},
         {"raised",
          [](TMain& w, TPartitionNote* n) {
-             w.ModeDieze->click();
+             WindowAccess::Ui(w).ModeDieze->click();
              PressNote(w, Qt::LeftButton, n);
          },
          true},
         {"lowered",
          [](TMain& w, TPartitionNote* n) {
-             w.ModeDieze->click();
+             WindowAccess::Ui(w).ModeDieze->click();
              PressNote(w, Qt::RightButton, n);
          },
          true},
         {"dragged in time",
          [](TMain& w, TPartitionNote* n) {
-             w.ModeSelect->click();
+             WindowAccess::Ui(w).ModeSelect->click();
              PressNote(w, Qt::LeftButton, n);
              MoveHeld(w, 16, 60);
          },
@@ -350,10 +351,10 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
             // reach the note, which the press adds at 0 on the second row's channel 5.
             SetTrack(0, {"", 16, 0});
             AddTrack(5);
-            window->PartitionExtMouseDown(window->Partition, Qt::LeftButton, {{}, Qt::LeftButton},
-                                          0, 0, 0, 0, 60, nullptr);
+            window->PartitionExtMouseDown(ui().Partition, Qt::LeftButton, {{}, Qt::LeftButton}, 0,
+                                          0, 0, 0, 60, nullptr);
             window->TimerNoteOFFTimer(); // the preview ends before playback starts
-            ASSERT_TRUE(window->Stretching());
+            ASSERT_TRUE(Stretching());
         } else {
             // Channel 5 has no row, so the final all-notes-off does not reach the note.
             AddNote(60, 0, 100, 5);
@@ -373,7 +374,7 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
         // Started at 30 ms, stopped once: by the change, or when the loop ends at its step of
         // 210 ms.
         EXPECT_THAT(offTimes, ElementsAre(c.stopsAtOnce ? 100u : 210u));
-        EXPECT_FALSE(window->PlayLoopRunning());
+        EXPECT_FALSE(PlayLoopRunning());
     }
 }
 
@@ -410,7 +411,7 @@ TEST_F(Playback, NotesOnChannelsThatNoRowReachesAreStoppedWhenTheLoopEnds) {
         for (const auto& m : BeforeAllNotesOff())
             sent.push_back(m.Msg);
         EXPECT_EQ(sent, c.sent);
-        EXPECT_EQ(out.Messages().back().Msg, NoteOffMsg(DecimalValue(window->Row(0).Channel), 127));
+        EXPECT_EQ(out.Messages().back().Msg, NoteOffMsg(DecimalValue(Row(0).Channel), 127));
     }
 }
 
@@ -454,8 +455,8 @@ TEST_F(Playback, StopOrPauseTakesBackAPlayNotYetStarted) {
         window->PlayClick();
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
-        EXPECT_FALSE(window->PlayLoopRunning());
-        EXPECT_TRUE(window->Play->isEnabled());
+        EXPECT_FALSE(PlayLoopRunning());
+        EXPECT_TRUE(ui().Play->isEnabled());
         EXPECT_EQ(clock.NowMs(), start + 90) << "no loop ran after the first one";
         RemoveAllNotes();
     }
@@ -476,7 +477,7 @@ TEST_F(Playback, PauseThenASeekPressWithinOneStepSendsTheFinalNoteOffsFirst) {
     ASSERT_EQ(all.size(), 129u);
     EXPECT_EQ(all[1], (RecordedMessage{T0 + 90, NoteOffMsg(0, 0)}));
     EXPECT_EQ(all[128], (RecordedMessage{T0 + 90, NoteOffMsg(0, 127)}));
-    EXPECT_FALSE(window->SeekLoopRunning());
+    EXPECT_FALSE(SeekLoopRunning());
     // Paused with the cursor at position 3, then 64 seek steps, every 30 ms from 90 to 1980 ms.
     EXPECT_EQ(score().CursorPos(), 6 + 8 * 64);
 }
@@ -521,8 +522,8 @@ TEST_F(Playback, EveryCloseRequestWaitsForTheLoopsAndNoLoopStartsAfterIt) {
         for (int i = 0; i < 5; ++i)
             QCoreApplication::processEvents();
         EXPECT_FALSE(window->isVisible());
-        EXPECT_FALSE(window->PlayLoopRunning());
-        EXPECT_FALSE(window->SeekLoopRunning());
+        EXPECT_FALSE(PlayLoopRunning());
+        EXPECT_FALSE(SeekLoopRunning());
         EXPECT_EQ(score().CursorPos(), 8) << "the loop ended at its step of 120 ms, nothing moved";
         const auto& calls = out.Calls();
         ASSERT_EQ(calls.size(), 1u + 128u + 1u);
@@ -562,7 +563,7 @@ TEST_F(Playback, HoldingBack1FromPixel20GoesTo12Then4Then0AndStays) {
     window->Back1MouseDown();
     QCoreApplication::processEvents();
     EXPECT_THAT(seen, ElementsAre(12, 4, 0, 0));
-    EXPECT_FALSE(window->SeekLoopRunning());
+    EXPECT_FALSE(SeekLoopRunning());
 }
 
 TEST_F(Playback, SeekStepsInPixels) {
@@ -580,14 +581,14 @@ TEST_F(Playback, SeekStepsInPixels) {
 }
 
 TEST_F(Playback, AShortClickOnForw1MovesTheCursorOnce) {
-    QTest::mouseClick(window->Forw1, Qt::LeftButton);
+    QTest::mouseClick(ui().Forw1, Qt::LeftButton);
     QCoreApplication::processEvents();
     EXPECT_EQ(score().CursorPos(), 8);
 }
 
 TEST_F(Playback, JumpsToTheBeginningAndTheEnd) {
     AddNote(60, 40, 6);
-    window->TrackList->clearSelection();
+    ui().TrackList->clearSelection();
     window->ForwEndClick();
     EXPECT_EQ(score().CursorPos(), 0) << "no track selected";
     AddNote(60, 10, 6);

@@ -16,12 +16,13 @@
 namespace kadrel::test {
 namespace {
 
-NoteList TenSecondsOfNotes() {
-    NoteList notes;
+// One track on channel 0, a piano.
+Song TenSecondsOfNotes() {
+    Song song;
+    song.Tracks = {{"", 0, 0}};
     for (int i = 0; i < 20; ++i)
-        notes.push_back(std::make_unique<TMidiNote>(
-            TMidiNote{static_cast<std::uint8_t>(60 + i % 12), i * 16, 12, 0, 0}));
-    return notes;
+        song.Notes.push_back(TMidiNote{static_cast<std::uint8_t>(60 + i % 12), i * 16, 12, 0, 0});
+    return song;
 }
 
 std::string Contents(const std::string& path) {
@@ -38,11 +39,10 @@ TEST(WavExport, ProgressText) {
 TEST(WavExport, WritesWhatTheRendererMakesAndACancelLeavesTheOldFile) {
     TempDir dir;
     const std::string path = dir / "song.wav";
-    const NoteList notes = TenSecondsOfNotes();
-    const std::vector<RenderTrack> tracks = {{0, 0}};
+    const Song song = TenSecondsOfNotes();
 
-    ASSERT_TRUE(ExportWavWithProgress(nullptr, notes, tracks, path));
-    const auto expected = RenderWavBytes(notes, tracks);
+    ASSERT_TRUE(ExportWavWithProgress(nullptr, song, path));
+    const auto expected = RenderWavBytes(song);
     ASSERT_TRUE(expected);
     EXPECT_EQ(Contents(path), std::string(expected->Bytes().begin(), expected->Bytes().end()));
 
@@ -57,7 +57,7 @@ TEST(WavExport, WritesWhatTheRendererMakesAndACancelLeavesTheOldFile) {
                 dialog->cancel();
             }
     });
-    EXPECT_FALSE(ExportWavWithProgress(nullptr, notes, tracks, path));
+    EXPECT_FALSE(ExportWavWithProgress(nullptr, song, path));
     EXPECT_TRUE(sawDialog);
     EXPECT_EQ(Contents(path), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)

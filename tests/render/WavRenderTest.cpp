@@ -11,9 +11,9 @@ namespace kadrel {
 namespace {
 
 using test::Notes;
+using test::RenderedWav;
 using test::RenderTrack;
 using test::RenderWav;
-using test::RenderedWav;
 using test::TempDir;
 
 constexpr std::size_t Step = 1323;           // frames in a position of 30 ms

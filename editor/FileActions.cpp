@@ -1,0 +1,309 @@
+#include "editor/FileActions.h"
+
+#include "disasm/Disassembler.h"
+#include "editor/BusyCursor.h"
+#include "editor/MainComponents.h"
+#include "editor/TrackListView.h"
+#include "editor/Transport.h"
+#include "editor/UserDialogs.h"
+#include "midi/Midi.h"
+#include "partition/Partition.h"
+#include "song/ImportTexts.h"
+#include "song/SongConversion.h"
+#include "util/Error.h"
+
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QTreeWidget>
+
+#include <optional>
+
+#ifdef KADREL_HAVE_RENDER
+#include "editor/WavExport.h"
+#endif
+
+namespace kadrel {
+
+namespace {
+
+const char* const RefusedOpenText = "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.";
+
+const char* const ImportOfferText =
+    "Il peut toutefois être importé : ses notes, ses tracks et leurs instruments sont repris, "
+    "le reste (tempo, contrôleurs, vélocités...) n'est pas conservé. Voulez-vous l'importer?";
+
+QString Utf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// "Kadrel" for a song without a file, else the file's name first; "[*]" is where Qt shows the
+// unsaved-changes mark.
+QString WindowTitleFor(const std::string& fileName) {
+    if (fileName.empty())
+        return QStringLiteral("Kadrel");
+    return QFileInfo(QString::fromStdString(fileName)).fileName() + QStringLiteral("[*] – Kadrel");
+}
+
+} // namespace
+
+FileActions::FileActions(QMainWindow& window, SongDocument& document, GestureEndingDialogs& dialogs,
+                         Transport& transport, TrackListView& tracks, const TMainComponents& ui)
+    : window_(window), document_(document), dialogs_(dialogs), transport_(transport),
+      tracks_(tracks), ui_(ui) {}
+
+void FileActions::ShowError(const QString& text) {
+    dialogs_.Message(&window_, QMessageBox::Critical, QStringLiteral("Erreur"), text,
+                     QMessageBox::Ok);
+}
+
+QString FileActions::DialogFolder() const {
+    return DialogStartFolder(folderSource_(lastFileFolder_));
+}
+
+void FileActions::RememberFileFolder(const QString& path) {
+    lastFileFolder_ = QFileInfo(path).absolutePath();
+}
+
+void FileActions::UpdateTitle() {
+    window_.setWindowTitle(WindowTitleFor(document_.FileName()));
+    // Only a title that names a file has the place for the mark; a song without one says so
+    // nowhere, and Qt would complain on the terminal at every change.
+    window_.setWindowModified(document_.IsModified() && !document_.FileName().empty());
+}
+
+bool FileActions::MaybeSave() {
+    if (!document_.IsModified())
+        return true;
+    const auto answer =
+        dialogs_.Message(&window_, QMessageBox::Question, QStringLiteral("Confirmation"),
+                         QStringLiteral("Voulez-vous enregistrer les modifications?"),
+                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    if (answer == QMessageBox::Cancel)
+        return false;
+    if (answer == QMessageBox::Yes) {
+        // The song is dropped only once it is in a file: a save that did not happen keeps it.
+        try {
+            EnregistrerClick();
+        } catch (const std::exception& e) {
+            ShowError(QString::fromStdString(e.what()));
+            return false;
+        }
+        return !document_.IsModified();
+    }
+    return true;
+}
+
+void FileActions::NouveauClick() {
+    if (!MaybeSave())
+        return;
+    document_.Replace(Song(), true);
+}
+
+void FileActions::OuvrirClick() {
+    if (!MaybeSave())
+        return;
+    const QString chosen = dialogs_.OpenFileName(&window_, DialogFolder());
+    if (chosen.isEmpty())
+        return;
+    OpenFile(chosen);
+}
+
+void FileActions::ShowFromStart() {
+    if (tracks_.RowCount() > 0)
+        tracks_.SelectRow(0);
+    tracks_.ShowSelectedRow();
+    // Another song starts at its beginning, wherever the last one was shown.
+    ui_.Partition->SetFirstMesure(0);
+    ui_.Partition->SetCursorPos(0);
+}
+
+void FileActions::OpenFile(const QString& chosen) {
+    document_.Replace(Song(), true);
+    document_.SetFileName(chosen.toStdString());
+    // Another song starts at its beginning, wherever the last one was shown.
+    ui_.Partition->SetFirstMesure(0);
+    ui_.Partition->SetCursorPos(0);
+
+    TMidi midi;
+    bool loaded = true;
+    {
+        BusyCursor busy;
+        try {
+            midi.LoadFromFile(document_.FileName());
+        } catch (const std::exception&) {
+            loaded = false;
+        }
+    }
+    if (!loaded) {
+        // The song is not that file: a later Enregistrer must ask for a name rather than
+        // replace the file with the empty song.
+        document_.SetFileName("");
+        OfferImportAfterRefusedOpen(chosen);
+        return;
+    }
+    RememberFileFolder(chosen);
+
+    Song song;
+    song.FileName = document_.FileName();
+    {
+        BusyCursor busy;
+        // A refused program change ends the import where it stands; the tracks and notes made
+        // so far stay, so they are shown whatever happens.
+        try {
+            ImportSong(midi, song, [this](std::uint8_t channel, std::uint8_t program) {
+                transport_.SendChangePatch(channel, program);
+            });
+        } catch (...) {
+            document_.Replace(std::move(song), true);
+            throw;
+        }
+        document_.Replace(std::move(song), true);
+        if (tracks_.RowCount() > 0)
+            tracks_.SelectRow(0);
+        tracks_.ShowSelectedRow();
+    }
+    ui_.TrackList->setFocus();
+}
+
+void FileActions::ImporterClick() {
+    if (!MaybeSave())
+        return;
+    const QString chosen = dialogs_.OpenFileName(&window_, DialogFolder());
+    if (chosen.isEmpty())
+        return;
+    ImportFile(chosen);
+}
+
+void FileActions::OfferImportAfterRefusedOpen(const QString& path) {
+    const QString refused = QString::fromUtf8(RefusedOpenText);
+    // The import is made before the question, so that Oui needs no second reading.
+    std::optional<TolerantImport> song;
+    {
+        BusyCursor busy;
+        try {
+            song = ImportMidiFile(path.toStdString());
+        } catch (const Error&) {
+        }
+    }
+    if (!song) {
+        dialogs_.Message(&window_, QMessageBox::Critical, QStringLiteral("Erreur"), refused,
+                         QMessageBox::Ok);
+        return;
+    }
+    const auto answer = dialogs_.MessageWithDefault(
+        &window_, QMessageBox::Critical, QStringLiteral("Erreur"),
+        refused + QStringLiteral("\n\n") + QString::fromUtf8(ImportOfferText),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        ShowImported(std::move(*song), path);
+}
+
+void FileActions::ImportFile(const QString& path) {
+    // The file is read and converted before anything of the song changes, so that a file that
+    // cannot be read leaves the song as it was. An Error other than a refusal (the file cannot
+    // be opened) goes to the general error box, with the same effect.
+    std::optional<TolerantImport> song;
+    std::optional<SmfReadError> refused;
+    {
+        BusyCursor busy;
+        try {
+            song = ImportMidiFile(path.toStdString());
+        } catch (const SmfReadError& e) {
+            refused = e;
+        }
+    }
+    if (refused) {
+        ShowError(Utf8(ImportRefusalText(refused->Reason(), refused->Offset())));
+        return;
+    }
+    ShowImported(std::move(*song), path);
+}
+
+void FileActions::ShowImported(TolerantImport imported, const QString& path) {
+    const std::vector<SongTrack> tracks = imported.Tracks;
+    const std::size_t notes = imported.Notes.size();
+    {
+        BusyCursor busy;
+        // The song is not the file: saving asks for a name, and it is modified until saved.
+        Song song;
+        song.Tracks = std::move(imported.Tracks);
+        song.Notes = std::move(imported.Notes);
+        document_.Replace(std::move(song), false);
+        ShowFromStart();
+        tracks_.UpdateTrackButtons();
+    }
+    RememberFileFolder(path);
+    ui_.TrackList->setFocus();
+
+    for (const SongTrack& track : tracks)
+        transport_.SendChangePatch(track.Channel, track.Program);
+
+    if (imported.Dropped.Any())
+        dialogs_.Message(&window_, QMessageBox::Information, QStringLiteral("Information"),
+                         Utf8(ImportSummaryText(tracks.size(), notes, imported.Dropped)),
+                         QMessageBox::Ok);
+}
+
+void FileActions::EnregistrerClick() {
+    if (document_.FileName().empty()) {
+        SaveAsClick();
+        return;
+    }
+    {
+        BusyCursor busy;
+        ExportSong(document_.Content()).SaveToFile(document_.FileName());
+    }
+    RememberFileFolder(QString::fromStdString(document_.FileName()));
+    document_.MarkSaved();
+}
+
+bool FileActions::ConfirmReplace(const QString& path) {
+    return !QFileInfo::exists(path) ||
+           dialogs_.Message(
+               &window_, QMessageBox::Question, QStringLiteral("Confirmation"),
+               QStringLiteral("Le fichier %1 existe déjà. Voulez-vous le remplacer?").arg(path),
+               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void FileActions::SaveAsClick() {
+    const QString chosen = dialogs_.SaveFileName(&window_, DialogFolder());
+    if (chosen.isEmpty())
+        return;
+    if (!ConfirmReplace(chosen))
+        return;
+    document_.SetFileName(chosen.toStdString());
+    EnregistrerClick();
+}
+
+void FileActions::ExportWavClick() {
+#ifdef KADREL_HAVE_RENDER
+    const QString chosen = dialogs_.SaveWavFileName(&window_, DialogFolder());
+    if (chosen.isEmpty())
+        return;
+    if (!ConfirmReplace(chosen))
+        return;
+    if (ExportWavWithProgress(&window_, document_.Content(), chosen.toStdString()))
+        RememberFileFolder(chosen);
+#else
+    throw Error(
+        "Cette version de Kadrel n'a pas de synthétiseur : elle ne peut pas exporter en WAV.");
+#endif
+}
+
+void FileActions::DeasmClick() {
+    const QString chosen = dialogs_.OpenFileName(&window_, DialogFolder());
+    if (chosen.isEmpty())
+        return;
+    const std::string listing = chosen.toStdString() + ".txt";
+    bool whole = false;
+    {
+        BusyCursor busy;
+        whole = Disassemble(chosen.toStdString(), listing);
+    }
+    // A listing cut short by a full disk would look complete in the text viewer.
+    if (!whole)
+        throw Error("Erreur d'écriture du fichier " + listing);
+    dialogs_.OpenDocument(QString::fromStdString(listing));
+}
+
+} // namespace kadrel

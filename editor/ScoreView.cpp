@@ -1,0 +1,135 @@
+#include "editor/ScoreView.h"
+
+#include "partition/Partition.h"
+
+#include <algorithm>
+
+namespace kadrel {
+
+ScoreView::ScoreView(SongDocument& document, TPartition& score, QObject* parent)
+    : QObject(parent), document_(document), score_(score) {
+    connect(&document, &SongDocument::NotesAppended, this, &ScoreView::Appended);
+    connect(&document, &SongDocument::NotesInserted, this,
+            [this](const NoteIndices& indices) { Reordered(indices, true); });
+    connect(&document, &SongDocument::NotesRemoved, this,
+            [this](const NoteIndices& indices) { Reordered(indices, false); });
+    connect(&document, &SongDocument::NotesChanged, this, &ScoreView::Changed);
+    // The score lets go of the old song's notes before they go.
+    connect(&document, &SongDocument::SongAboutToBeReplaced, this, [this] {
+        Clear();
+        row_ = -1;
+    });
+}
+
+const TMidiNote& ScoreView::NoteOf(const TPartitionNote& shown) {
+    return *static_cast<const TMidiNote*>(shown.Data);
+}
+
+std::uint32_t ScoreView::IndexOf(const TPartitionNote& shown) const {
+    return static_cast<std::uint32_t>(&NoteOf(shown) - document_.Content().Notes.data());
+}
+
+NoteIndices ScoreView::IndicesOf(const std::function<bool(const TPartitionNote&)>& pick) const {
+    NoteIndices picked;
+    const auto& notes = score_.NoteList();
+    for (std::size_t k = 0; k < notes.size(); ++k)
+        if (pick(*notes[k]))
+            picked.push_back(indices_[k]);
+    return picked;
+}
+
+void ScoreView::Clear() {
+    indices_.clear();
+    score_.ClearNotes();
+}
+
+void ScoreView::ShowRow(int row) {
+    row_ = row;
+    score_.PaintEnabled = false;
+    Clear();
+    const NoteList& notes = document_.Content().Notes;
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        if (row >= 0 && notes[i].Track == static_cast<std::uint32_t>(row)) {
+            score_.AddNote(notes[i].NoteNum, notes[i].Pos, notes[i].Len, &notes[i]);
+            indices_.push_back(static_cast<std::uint32_t>(i));
+        }
+    }
+    score_.PaintEnabled = true;
+    score_.Paint();
+}
+
+void ScoreView::Relink() {
+    const NoteList& notes = document_.Content().Notes;
+    const auto& shown = score_.NoteList();
+    for (std::size_t k = 0; k < shown.size(); ++k)
+        shown[k]->Data = &notes[indices_[k]];
+}
+
+void ScoreView::Appended(std::size_t first) {
+    // Appended notes come last in the song, so they come last on the score as well.
+    const NoteList& notes = document_.Content().Notes;
+    const bool many = notes.size() - first > 1;
+    Relink();
+    score_.PaintEnabled = !many;
+    for (std::size_t i = first; i < notes.size(); ++i) {
+        if (row_ >= 0 && notes[i].Track == static_cast<std::uint32_t>(row_)) {
+            score_.AddNote(notes[i].NoteNum, notes[i].Pos, notes[i].Len, &notes[i]);
+            indices_.push_back(static_cast<std::uint32_t>(i));
+        }
+    }
+    score_.PaintEnabled = true;
+    if (many)
+        score_.Paint();
+}
+
+void ScoreView::Reordered(const NoteIndices& changed, bool inserted) {
+    // Where each shown note stands now, and which of them stay selected.
+    std::vector<std::uint32_t> selected;
+    const auto& shown = score_.NoteList();
+    std::size_t j = 0;
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+        const std::uint32_t old = indices_[k];
+        if (inserted) {
+            // The old place o is now o plus the notes put back before it.
+            while (j < changed.size() && changed[j] <= old + j)
+                ++j;
+            if (shown[k]->Selected)
+                selected.push_back(old + static_cast<std::uint32_t>(j));
+        } else {
+            while (j < changed.size() && changed[j] < old)
+                ++j;
+            const bool gone = j < changed.size() && changed[j] == old;
+            if (!gone && shown[k]->Selected)
+                selected.push_back(old - static_cast<std::uint32_t>(j));
+        }
+    }
+    const int row = row_;
+    ShowRow(row);
+    if (selected.empty())
+        return;
+    std::size_t s = 0;
+    for (std::size_t k = 0; k < indices_.size() && s < selected.size(); ++k) {
+        if (indices_[k] == selected[s]) {
+            score_.NoteList()[k]->Selected = true;
+            ++s;
+        }
+    }
+    score_.Paint();
+}
+
+void ScoreView::Changed(const NoteIndices& changed) {
+    const NoteList& notes = document_.Content().Notes;
+    const auto& shown = score_.NoteList();
+    for (std::uint32_t i : changed) {
+        const auto at = std::lower_bound(indices_.begin(), indices_.end(), i);
+        if (at == indices_.end() || *at != i)
+            continue;
+        TPartitionNote& note = *shown[static_cast<std::size_t>(at - indices_.begin())];
+        note.NoteNum = notes[i].NoteNum;
+        note.Pos = notes[i].Pos;
+        note.Len = notes[i].Len;
+    }
+    score_.Paint();
+}
+
+} // namespace kadrel

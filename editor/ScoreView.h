@@ -1,0 +1,51 @@
+#pragma once
+
+#include "document/SongDocument.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+
+namespace kadrel {
+
+class TPartition;
+struct TPartitionNote;
+
+// The score as a view of the song: it shows the notes of one track row, in the song's order,
+// and follows the document's changes, keeping the selection of the notes that stay. Each shown
+// note's Data is its note in the song, read-only; the places in the song of the shown notes are
+// kept beside them.
+class ScoreView : public QObject {
+    Q_OBJECT
+
+public:
+    ScoreView(SongDocument& document, TPartition& score, QObject* parent = nullptr);
+
+    // Shows the notes of row (none for -1), none selected.
+    void ShowRow(int row);
+    int ShownRow() const { return row_; }
+
+    // The song's note that a shown note stands for, and its place in the song's notes.
+    static const TMidiNote& NoteOf(const TPartitionNote& shown);
+    std::uint32_t IndexOf(const TPartitionNote& shown) const;
+    // The places in the song's notes of the shown notes for which pick holds, ascending.
+    NoteIndices IndicesOf(const std::function<bool(const TPartitionNote&)>& pick) const;
+
+private:
+    void Appended(std::size_t first);
+    // The notes at these places came in (inserted) or went out of the song: the shown notes
+    // follow, keeping their selection.
+    void Reordered(const NoteIndices& indices, bool inserted);
+    void Changed(const NoteIndices& indices);
+    // The shown notes point at the song's notes again (the song's notes may have moved in memory).
+    void Relink();
+    void Clear();
+
+    SongDocument& document_;
+    TPartition& score_;
+    int row_ = -1;
+    std::vector<std::uint32_t> indices_; // the song places of the score's notes, in its order
+};
+
+} // namespace kadrel
