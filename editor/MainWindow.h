@@ -25,7 +25,7 @@ class TrackListView;
 class Transport;
 namespace test {
 struct WindowAccess;
-}
+} // namespace test
 
 // The main window: the score of the selected track, the track list, the track, transport and
 // edit-mode buttons, and the Fichier and Édition menus. It builds the components and hands the
@@ -37,16 +37,10 @@ class TMain : public QMainWindow {
 public:
     // The client area (below the menu bar) as designed, and the smallest one: the transport
     // and the edit-mode panel stay whole, and a little of the track list shows.
-    static constexpr QSize DesignClientSize{865, 398};
-    static constexpr QSize MinimumClientSize{665, 216};
-    // Grid sizes, in positions.
-    static constexpr int SmallestGrid = 1;
-    static constexpr int LargestGrid = 64;
-    static constexpr int StartGrid = 16;
-    // Virtual key codes that the keyboard handler knows.
-    static constexpr int KeyDelete = 46;
-    static constexpr int KeyKeypadPlus = 107;
-    static constexpr int KeyKeypadMinus = 109;
+    static constexpr QSize DesignClientSize{865, 398}, MinimumClientSize{665, 216};
+    // Grid sizes in positions, and the virtual key codes that the keyboard handler knows.
+    static constexpr int SmallestGrid = 1, LargestGrid = 64, StartGrid = 16;
+    static constexpr int KeyDelete = 46, KeyKeypadPlus = 107, KeyKeypadMinus = 109;
 
     // dialogs answers every question and shows every message; service provides device 0;
     // clock times playback and seeking. All three must outlive the window.
@@ -89,15 +83,16 @@ public:
     void CollerClick();
     void SupprimerClick();
     void ToutSelectionnerClick();
-    void PartitionExtMouseDown(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift,
-                               std::int32_t X, std::int32_t Y, std::int32_t Pos,
-                               std::int32_t LargePos, std::uint8_t NoteNum, TPartitionNote* Note);
-    void PartitionExtMouseMove(TPartition* Sender, TShiftState Shift, std::int32_t X,
+    // The score's pointer events, as TExtMouseEvent and TExtMouseMoveEvent give them.
+    void PartitionExtMouseDown(TPartition*, Qt::MouseButton Button, TShiftState, std::int32_t X,
                                std::int32_t Y, std::int32_t Pos, std::int32_t LargePos,
                                std::uint8_t NoteNum, TPartitionNote* Note);
-    void PartitionExtMouseUp(TPartition* Sender, Qt::MouseButton Button, TShiftState Shift,
-                             std::int32_t X, std::int32_t Y, std::int32_t Pos,
-                             std::int32_t LargePos, std::uint8_t NoteNum, TPartitionNote* Note);
+    void PartitionExtMouseMove(TPartition*, TShiftState Shift, std::int32_t X, std::int32_t Y,
+                               std::int32_t Pos, std::int32_t LargePos, std::uint8_t NoteNum,
+                               TPartitionNote*);
+    void PartitionExtMouseUp(TPartition*, Qt::MouseButton, TShiftState, std::int32_t X,
+                             std::int32_t Y, std::int32_t, std::int32_t, std::uint8_t,
+                             TPartitionNote*);
     void PreviewNote(std::int32_t Channel, std::uint8_t NoteNum);
     void TimerNoteOFFTimer();
     void ModeNoteClick();
@@ -122,11 +117,7 @@ protected:
 private:
     friend struct test::WindowAccess;
 
-    void BuildLayout();
-    void BuildPlayPanel();
-    void BuildEditModePanel();
-    void BuildMenus();
-    void ConnectParts();
+    void BuildLayout(), BuildPlayPanel(), BuildEditModePanel(), BuildMenus(), ConnectParts();
     void ApplyKeptEdges();
     void SetGridSize(int size);
     // Connects a signal of a component to a handler, run through the error box.
@@ -136,8 +127,7 @@ private:
                 [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
     }
     void ShowError(const QString& text);
-    // What the window does once the event loop runs: the start-up error, then the file given.
-    void RunStart();
+    void RunStart(); // once the event loop runs: the start-up error, then the file given
 
     TMainComponents ui_;
     // Every box and dialog goes through here; a box that opens while a button is held takes
@@ -152,8 +142,7 @@ private:
     std::unique_ptr<NoteEditingTool> tool_;
     std::unique_ptr<FileActions> files_;
     std::unique_ptr<EditActions> edits_;
-    QString startError_;
-    QString startFile_;
+    QString startError_, startFile_; // told and opened once the event loop runs
     bool startScheduled_ = false;
 };
 

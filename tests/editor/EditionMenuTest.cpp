@@ -378,6 +378,38 @@ TEST_F(Edition, PasteAStandardMidiFileFromAnotherProgram) {
     EXPECT_EQ(Notes().size(), notes);
 }
 
+// Clipboard data that counts how often its MIDI file is read.
+class CountingMimeData final : public QMimeData {
+public:
+    mutable int Reads = 0;
+
+protected:
+    QVariant retrieveData(const QString& format, QMetaType type) const override {
+        if (format == QString::fromLatin1(MidiFileMimeType))
+            ++Reads;
+        return QMimeData::retrieveData(format, type);
+    }
+};
+
+// The clipboard's content is read when the user pastes, not whenever it changes: a large file
+// from another program costs nothing until then.
+TEST_F(Edition, TheClipboardIsReadOnlyOnColler) {
+    const Bytes file = Smf(0, 16, {{0x00, 0x90, 70, 100, 0x10, 0x80, 70, 0, 0x00, 0xFF, 0x2F, 0}});
+    auto* data = new CountingMimeData();
+    data->setData(QString::fromLatin1(MidiFileMimeType),
+                  QByteArray(reinterpret_cast<const char*>(file.data()),
+                             static_cast<qsizetype>(file.size())));
+    QGuiApplication::clipboard()->setMimeData(data);
+    QCoreApplication::processEvents();
+    ui().Edition->popup(QPoint(0, 0)); // its items are updated as it opens
+    ui().Edition->hide();
+    EXPECT_TRUE(ui().Coller->isEnabled());
+    EXPECT_EQ(data->Reads, 0);
+    Key(Qt::Key_V);
+    EXPECT_GE(data->Reads, 1);
+    EXPECT_EQ(Notes().size(), 8u);
+}
+
 // A track on a channel that no file can hold (from Ouvrir of a file of many tracks) takes no
 // pasted note.
 TEST_F(Edition, PasteIntoATrackOnChannel16IsRefused) {

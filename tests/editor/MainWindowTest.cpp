@@ -272,6 +272,25 @@ TEST_F(MainWindow, DeleteKeyByMode) {
     }
 }
 
+// Nothing reaches the terminal in normal use: a song without a file name changed again and
+// again leaves Qt nothing to complain about.
+TEST_F(MainWindow, ChangesOfASongWithoutAFileNamePrintNothing) {
+    static std::vector<std::string> printed;
+    printed.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            printed.push_back(text.toStdString());
+        });
+    AddTrack(0);
+    Click(XOf(8), YOf(60));
+    Click(XOf(40), YOf(64));
+    window->AnnulerClick();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(printed.empty()) << printed.front();
+    EXPECT_EQ(window->windowTitle(), "Kadrel");
+    EXPECT_TRUE(IsModified());
+}
+
 TEST_F(MainWindow, ClosingWithoutChangesAsksNothing) {
     window->close();
     EXPECT_TRUE(dialogs.Messages.empty());

@@ -378,6 +378,34 @@ TEST_F(Playback, ANoteFreedOrChangedWhileItSoundsIsStoppedAtOnce) {
     }
 }
 
+// A drag whose first note cannot be stopped (the port refuses) still moves the whole group as
+// one step, which undo takes back exactly; the refusal is told once.
+TEST_F(Playback, ADragWhoseNoteOffIsRefusedMovesTheGroupAsOneStep) {
+    AddNote(60, 0, 100, 5);
+    AddNote(64, 0, 100, 5);
+    window->TrackListClick();
+    MarkSaved();
+    const std::uint32_t start = clock.NowMs();
+    clock.At(start + 100, [&] {
+        ui().ModeSelect->click();
+        score().NoteList()[1]->Selected = true;
+        out.RefuseSend(5);
+        PressNote(*window, Qt::LeftButton, score().NoteList().front().get());
+        MoveHeld(*window, 16, 60);
+        MoveHeld(*window, 32, 60);
+        out.RefuseSend(0);
+    });
+    PlayUntilStopAt(start + 200);
+    EXPECT_THAT(
+        dialogs.Texts(),
+        ElementsAre("Couldn't send MIDI short message: error 5 (Device handle is invalid)"));
+    EXPECT_THAT(NoteTexts(), ElementsAre("60@32+100 c5 t0", "64@32+100 c5 t0"));
+    EXPECT_EQ(ui().Annuler->text(), "Annuler le déplacement de 2 notes");
+    ui().Annuler->trigger();
+    EXPECT_THAT(NoteTexts(), ElementsAre("60@0+100 c5 t0", "64@0+100 c5 t0"));
+    EXPECT_FALSE(IsModified());
+}
+
 TEST_F(Playback, NotesOnChannelsThatNoRowReachesAreStoppedWhenTheLoopEnds) {
     struct Case {
         const char* name;

@@ -246,6 +246,20 @@ TEST_F(TrackCommands, ARefusedProgramChangeIsShownAndEndsTheCommand) {
     EXPECT_FALSE(ui().Annuler->isEnabled());
 }
 
+// Nothing can be sent on a channel of 16 or more (a track of a file of many tracks): undo and
+// redo that give such a track back send nothing and show no box.
+TEST_F(TrackCommands, UndoAndRedoSendNothingOnAChannelBeyond15) {
+    AddTrack(2, 5);
+    SetTrack(0, {"", 16, 7});
+    out.Clear();
+    dialogs.Messages.clear();
+    window->AnnulerClick(); // back to channel 2: its program sounds
+    EXPECT_THAT(Sent(), ElementsAre(PatchMsg(2, 5)));
+    window->RetablirClick(); // channel 16 again
+    EXPECT_THAT(Sent(), ElementsAre(PatchMsg(2, 5)));
+    EXPECT_TRUE(dialogs.Messages.empty());
+}
+
 TEST_F(TrackCommands, TheDialogHasTheInstrumentList) {
     ASSERT_EQ(trackInfo->TrackPatch->count(), 128);
     EXPECT_EQ(trackInfo->TrackPatch->itemText(0), "000 - Piano 1");
