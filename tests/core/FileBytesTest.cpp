@@ -1,5 +1,5 @@
 #include "midi/FileBytes.h"
-#include "core/Bytes.h"
+#include "core/SmfBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -156,26 +156,16 @@ TEST(FileBytes, ChunksAreCutAtTheEndOfTheBytes) {
     }
 }
 
-Bytes LittleEndian32(std::uint32_t value) {
-    Bytes out;
-    AppendLittleEndian(out, value, 4);
-    return out;
-}
-
 // A RIFF form of the given type and stated length around chunks.
 Bytes Riff(const char (&form)[5], const Bytes& chunks, std::int64_t length = -1) {
     const auto n = static_cast<std::uint32_t>(length < 0 ? chunks.size() + 4 : length);
-    return Cat({Tag("RIFF"), LittleEndian32(n), Tag(form), chunks});
+    return Cat({Tag("RIFF"), LittleEndian(n), Tag(form), chunks});
 }
 
 TEST(FileBytes, RiffChunksArePaddedToAnEvenLength) {
     // "LIST" of 3 bytes and its padding byte, then "data" at offset 24.
-    const Bytes chunks = Cat({Tag("LIST"),
-                              LittleEndian32(3),
-                              {1, 2, 3, 0},
-                              Tag("data"),
-                              LittleEndian32(2),
-                              {0x4D, 0x54}});
+    const Bytes chunks = Cat(
+        {Tag("LIST"), LittleEndian(3), {1, 2, 3, 0}, Tag("data"), LittleEndian(2), {0x4D, 0x54}});
     struct Case {
         const char* what;
         Bytes file;
@@ -185,7 +175,7 @@ TEST(FileBytes, RiffChunksArePaddedToAnEvenLength) {
         {"the form's length cuts the data", Riff("RMID", chunks, 4 + 12 + 8 + 1),
          ChunkRange{24, 2, 33}},
         {"the form ends in the padding", Riff("RMID", chunks, 4 + 11), std::nullopt},
-        {"no data chunk", Riff("RMID", Cat({Tag("LIST"), LittleEndian32(0)})), std::nullopt},
+        {"no data chunk", Riff("RMID", Cat({Tag("LIST"), LittleEndian(0)})), std::nullopt},
     };
     for (const Case& c : cases) {
         const auto riff = RiffForm(c.file, "RMID");
@@ -201,7 +191,7 @@ TEST(FileBytes, RiffChunksArePaddedToAnEvenLength) {
     EXPECT_EQ(NextRiffChunk(list, chunks.size()), 12u);
     EXPECT_EQ(NextRiffChunk(list, 11), 11u); // the padding byte lies past the form
     EXPECT_FALSE(RiffForm(Riff("WAVE", chunks), "RMID"));
-    EXPECT_FALSE(RiffForm(Cat({Tag("RIFF"), LittleEndian32(4), {'R', 'M', 'I'}}), "RMID"));
+    EXPECT_FALSE(RiffForm(Cat({Tag("RIFF"), LittleEndian(4), {'R', 'M', 'I'}}), "RMID"));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "core/SmfBytes.h"
-#include "core/SmfWriter.h"
 #include "midi/SmfReader.h"
+#include "core/SmfBytes.h"
+#include "midi/SmfWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -40,11 +40,6 @@ std::string Brief(const SmfFile& file) {
         }
     }
     return s;
-}
-
-Bytes LittleEndian(std::uint32_t v) {
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
 }
 
 // A RIFF RMID file holding a LIST chunk of odd length (padded) and then the MIDI data.
