@@ -110,12 +110,12 @@ private:
     // The bytes [from, pos_) just read.
     ByteSpan ReadSince(std::size_t from) const { return src_.subspan(from, pos_ - from); }
 
-    // A fixed byte of the header, checked after it is read.
-    bool ExpectByte(std::uint8_t expected) {
+    // A byte whose value is fixed, checked after it is read; why names a wrong one.
+    bool ExpectByte(std::uint8_t expected, std::string_view why = text::UnexpectedByte) {
         if (!EndTest())
             return false;
         if (ReadByte() != expected) {
-            Stop(text::UnexpectedByte, pos_);
+            Stop(why, pos_);
             return false;
         }
         return true;
@@ -254,16 +254,8 @@ private:
         return EventEnd::Next;
     }
 
-    // Reads the length byte of a meta event and checks it.
-    bool MetaLength(std::uint8_t expected) {
-        if (!EndTest())
-            return false;
-        if (ReadByte() != expected) {
-            Stop(text::ParameterSize, pos_);
-            return false;
-        }
-        return true;
-    }
+    // The length byte of a meta event whose length is fixed.
+    bool MetaLength(std::uint8_t expected) { return ExpectByte(expected, text::ParameterSize); }
 
     EventEnd Meta() {
         if (!EndTest())
