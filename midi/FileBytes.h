@@ -73,18 +73,21 @@ struct Quantity {
 
 // Reads the quantity at at, of at most maxLength bytes.
 constexpr Quantity QuantityAt(ByteSpan bytes, std::size_t at, std::size_t maxLength) {
+    // One byte, as most delta times are, is the case to make fast.
+    if (at < bytes.size() && bytes[at] < 0x80 && maxLength > 0)
+        return {Quantity::Outcome::Read, bytes[at], 1};
     Quantity q;
-    while (q.Length < maxLength) {
-        if (at + q.Length >= bytes.size())
-            return q;
-        const std::uint8_t b = bytes[at + q.Length++];
+    const ByteSpan rest = at < bytes.size() ? bytes.subspan(at) : ByteSpan{};
+    const std::size_t count = std::min(rest.size(), maxLength);
+    while (q.Length < count) {
+        const std::uint8_t b = rest[q.Length++];
         q.Value = q.Value << 7 | (b & 0x7Fu);
         if (b < 0x80) {
             q.Result = Quantity::Outcome::Read;
             return q;
         }
     }
-    if (at + q.Length < bytes.size())
+    if (rest.size() > maxLength)
         q.Result = Quantity::Outcome::TooLong;
     return q;
 }
