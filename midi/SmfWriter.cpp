@@ -35,7 +35,8 @@ std::vector<std::uint8_t> TrackData(const SmfFile& file, const SmfTrack& track,
 }
 
 void AppendTag(std::vector<std::uint8_t>& out, const char (&tag)[5]) {
-    out.insert(out.end(), tag, tag + 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(tag[i]));
 }
 
 } // namespace
