@@ -14,8 +14,8 @@
 #include "midi/ByteStream.h"
 #include "midi/RecordingMidiOut.h"
 #include "midi/SmfReader.h"
+#include "midi/SmfWriter.h"
 #include "song/TolerantImport.h"
-#include "tests/core/SmfWriter.h"
 #include "tests/editor/WindowAccess.h"
 
 #include <benchmark/benchmark.h>
@@ -51,7 +51,7 @@ public:
                     e.Status = static_cast<std::uint8_t>(0x90 | e.Channel());
                     e.Data2 = 0;
                 }
-        const std::vector<std::uint8_t> running = test::WriteSmf(song, test::RunningStatus::Always);
+        const std::vector<std::uint8_t> running = WriteSmf(song, SmfRunningStatus::Always);
         paths[0] = (fs::path(folder_) / "full-status.mid").string();
         paths[1] = (fs::path(folder_) / "running-status.mid").string();
         ByteStream(plain).SaveToFile(paths[0]);

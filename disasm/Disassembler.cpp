@@ -1,5 +1,7 @@
 #include "disasm/Disassembler.h"
 
+#include "disasm/FullListingWalk.h"
+#include "disasm/ListingLines.h"
 #include "disasm/ListingWriter.h"
 #include "midi/ByteStream.h"
 #include "util/Error.h"
@@ -65,7 +67,19 @@ int OpenListing(const std::string& ListingPath, const FileIdentity& source) {
     return fd.Release();
 }
 
+void RunListingWalk(ListingWalkKind walk, std::span<const std::uint8_t> source,
+                    ListingWriter& out) {
+    if (walk == ListingWalkKind::Full)
+        WalkFullListing(source, out);
+    else
+        WalkListing(source, out);
+}
+
 } // namespace
+
+void WriteListingHeading(ListingWriter& out, const std::string& sourceName) {
+    HeadingLines(out, sourceName);
+}
 
 bool Disassemble(const std::string& SourcePath, const std::string& ListingPath,
                  ListingWalkKind walk) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "disasm/FullListingWalk.h"
+#include "disasm/ListingWalk.h" // WalkListing, the checked walk alone
 
 #include <cstdint>
 #include <span>
@@ -9,6 +9,12 @@
 namespace kadrel {
 
 class ListingWriter;
+
+// Which walk a listing runs.
+enum class ListingWalkKind {
+    Checked, // the walk that stops at the first byte it does not expect
+    Full,    // kadrel-disasm --all: every byte of every chunk
+};
 
 // Reads the whole file SourcePath, then creates (or empties) ListingPath and writes the annotated
 // byte-by-byte listing of the source as a Standard MIDI File into it, lines ending with CR LF.
@@ -30,13 +36,5 @@ std::string DisassembleToString(std::span<const std::uint8_t> source, const std:
 
 // The three heading lines naming the source.
 void WriteListingHeading(ListingWriter& out, const std::string& sourceName);
-
-// Walks source and writes its lines, up to and including the line that ends the walk. Throws
-// ListingWriteFailed when the writer's sink refuses a block.
-//
-// Fields cut short by the end of the source show only the bytes that exist; the bytes missing
-// from a field count as 0 in the value that the line shows. The next end test then stops the
-// walk with "Unexpected end of file at offset #" and the size.
-void WalkListing(std::span<const std::uint8_t> source, ListingWriter& out);
 
 } // namespace kadrel

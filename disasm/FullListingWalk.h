@@ -7,12 +7,6 @@ namespace kadrel {
 
 class ListingWriter;
 
-// Which walk a listing runs.
-enum class ListingWalkKind {
-    Checked, // the walk that stops at the first byte it does not expect
-    Full,    // kadrel-disasm --all: every byte of every chunk
-};
-
 // The full walk: the lines of the checked walk for everything that walk understands (a file
 // that it lists to its end gets the same listing), and beyond it every event of every chunk:
 // running status marked as such, controllers, pitch bends, pressures, sysex with its bytes,
@@ -22,8 +16,5 @@ enum class ListingWalkKind {
 // order, and no hex group holds more than six bytes. Throws ListingWriteFailed as the checked
 // walk does.
 void WalkFullListing(std::span<const std::uint8_t> source, ListingWriter& out);
-
-// Runs the walk of that kind.
-void RunListingWalk(ListingWalkKind kind, std::span<const std::uint8_t> source, ListingWriter& out);
 
 } // namespace kadrel

@@ -1,6 +1,7 @@
 #include "midi/Midi.h"
 
 #include "midi/ByteStream.h"
+#include "midi/FileBytes.h"
 #include "util/Error.h"
 
 #include <cstring>
@@ -16,7 +17,7 @@ const char* const InvalidFormatText = "Invalid MIDI file format.";
 std::uint16_t ReadBigEndian16(ByteStream& stream) {
     std::uint8_t bytes[2] = {};
     stream.Read(bytes, 2);
-    return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
+    return static_cast<std::uint16_t>(BigEndianAt(bytes, 0, 2));
 }
 
 void WriteBigEndian16(ByteStream& stream, std::uint16_t value) {

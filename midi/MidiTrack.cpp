@@ -1,6 +1,7 @@
 #include "midi/MidiTrack.h"
 
 #include "midi/ByteStream.h"
+#include "midi/FileBytes.h"
 #include "util/Error.h"
 
 #include <algorithm>
@@ -80,9 +81,7 @@ void TMidiTrack::ReadChunk(ByteStream& stream) {
     // The events decide where the track ends; the chunk length only sizes the event list, and
     // only when the data really holds that many bytes: a length beyond the end of the file is
     // a lie that would otherwise make every track of a small file reserve as much as the file.
-    const std::uint32_t declared = (std::uint32_t{length[0]} << 24) |
-                                   (std::uint32_t{length[1]} << 16) |
-                                   (std::uint32_t{length[2]} << 8) | length[3];
+    const std::uint32_t declared = BigEndianAt(length, 0, 4);
     if (declared <= stream.Size() - std::min(stream.Position(), stream.Size()))
         Events.reserve(Events.size() + declared / 4);
 

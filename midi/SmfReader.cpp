@@ -1,46 +1,23 @@
 #include "midi/SmfReader.h"
 
+#include "midi/FileBytes.h"
+
 #include <algorithm>
-#include <cstring>
 #include <string>
+#include <utility>
 
 namespace kadrel {
 
 namespace {
 
-bool TagAt(std::span<const std::uint8_t> bytes, std::size_t at, const char* tag) {
-    return at <= bytes.size() && bytes.size() - at >= 4 && std::memcmp(&bytes[at], tag, 4) == 0;
-}
-
-std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-
-std::uint32_t LittleEndian32(const std::uint8_t* p) {
-    return std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-}
-
-// The end of a chunk whose data starts at start and claims length bytes: cut at the end.
-std::size_t ChunkEnd(std::size_t start, std::uint32_t length, std::size_t end) {
-    return end - start < length ? end : start + length;
-}
-
 // The range of a RIFF RMID file's "data" chunk, which holds the Standard MIDI File; the whole
 // data when the file is not such a wrapper.
-std::pair<std::size_t, std::size_t> Unwrapped(std::span<const std::uint8_t> bytes) {
-    if (!TagAt(bytes, 0, "RIFF") || !TagAt(bytes, 8, "RMID"))
+std::pair<std::size_t, std::size_t> Unwrapped(ByteSpan bytes) {
+    const auto riff = RiffForm(bytes, "RMID");
+    if (!riff)
         return {0, bytes.size()};
-    const std::size_t riffEnd = ChunkEnd(8, LittleEndian32(&bytes[4]), bytes.size());
-    std::size_t at = 12;
-    while (at < riffEnd && riffEnd - at >= 8) {
-        const std::uint32_t length = LittleEndian32(&bytes[at + 4]);
-        const std::size_t start = at + 8;
-        const std::size_t end = ChunkEnd(start, length, riffEnd);
-        if (TagAt(bytes, at, "data"))
-            return {start, end};
-        // RIFF chunks are padded to an even length.
-        at = end + (length & 1);
-    }
+    if (const auto data = FindRiffChunk(bytes, *riff, "data"))
+        return {data->Start(), data->End};
     // A wrapper without MIDI data: nothing there is a header.
     throw SmfReadError(SmfRefusal::NoHeader, std::min<std::size_t>(12, bytes.size()));
 }
@@ -48,9 +25,8 @@ std::pair<std::size_t, std::size_t> Unwrapped(std::span<const std::uint8_t> byte
 // Walks one track chunk's data [start, end) of bytes.
 class TrackReader {
 public:
-    TrackReader(std::span<const std::uint8_t> bytes, std::size_t start, std::size_t end,
-                SmfTrack& track)
-        : p_(bytes.data()), pos_(start), end_(end), track_(track) {}
+    TrackReader(ByteSpan bytes, std::size_t start, std::size_t end, SmfTrack& track)
+        : bytes_(bytes.first(end)), pos_(start), end_(end), track_(track) {}
 
     void Run() {
         std::uint8_t running = 0;
@@ -63,11 +39,11 @@ public:
             if (interrupted) {
                 event.Delta = carried;
                 interrupted = false;
-            } else if (!Quantity(event.Delta) || pos_ >= end_) {
+            } else if (!ReadQuantity(event.Delta) || pos_ >= end_) {
                 return; // cut short: a dangling delta time makes no event
             }
             const std::size_t statusAt = pos_;
-            std::uint8_t status = p_[pos_];
+            std::uint8_t status = bytes_[pos_];
             if (status < 0x80) {
                 if (running == 0)
                     throw SmfReadError(SmfRefusal::DataByteWithoutStatus, statusAt);
@@ -97,7 +73,7 @@ public:
             } else if (status == 0xFF) {
                 if (pos_ >= end_)
                     return;
-                event.Data1 = p_[pos_++];
+                event.Data1 = bytes_[pos_++];
                 if (!Payload(event))
                     return;
             } else {
@@ -113,19 +89,15 @@ private:
     enum class Data { Complete, CutShort, Interrupted };
 
     // A variable-length quantity of at most four bytes. False when the chunk ends inside it.
-    bool Quantity(std::uint32_t& value) {
-        value = 0;
-        for (int count = 0; count < 4; ++count) {
-            if (pos_ >= end_)
-                return false;
-            const std::uint8_t b = p_[pos_++];
-            value = value << 7 | (b & 0x7Fu);
-            if (b < 0x80)
-                return true;
-        }
-        if (pos_ >= end_)
+    bool ReadQuantity(std::uint32_t& value) {
+        const Quantity q = QuantityAt(bytes_, pos_, 4);
+        if (q.Result == Quantity::Outcome::TooLong)
+            throw SmfReadError(SmfRefusal::QuantityTooLong, pos_ + q.Length);
+        if (q.Result == Quantity::Outcome::CutShort)
             return false;
-        throw SmfReadError(SmfRefusal::QuantityTooLong, pos_);
+        value = q.Value;
+        pos_ += q.Length;
+        return true;
     }
 
     // The data bytes of a channel message: one for program change and channel pressure, two
@@ -137,16 +109,16 @@ private:
         for (int i = 0; i < count; ++i) {
             if (pos_ >= end_)
                 return Data::CutShort;
-            if (p_[pos_] >= 0x80)
+            if (bytes_[pos_] >= 0x80)
                 return Data::Interrupted;
-            data[i] = p_[pos_++];
+            data[i] = bytes_[pos_++];
         }
         event.Data1 = data[0];
         event.Data2 = data[1];
         return Data::Complete;
     }
 
-    const std::uint8_t* p_;
+    ByteSpan bytes_; // the file up to the end of the chunk
     std::size_t pos_;
     std::size_t end_;
     SmfTrack& track_;
@@ -155,7 +127,7 @@ private:
     // chunk ends before them.
     bool Payload(SmfEvent& event) {
         std::uint32_t length = 0;
-        if (!Quantity(length))
+        if (!ReadQuantity(length))
             return false;
         if (end_ - pos_ < length)
             return false;
@@ -196,36 +168,37 @@ SmfFile ReadSmf(std::span<const std::uint8_t> bytes) {
     SmfFile file;
     file.Bytes = bytes;
     const auto [begin, end] = Unwrapped(bytes);
-    if (!TagAt(bytes.first(end), begin, "MThd"))
+    const ByteSpan smf = bytes.first(end);
+    if (!TagAt(smf, begin, "MThd"))
         throw SmfReadError(SmfRefusal::NoHeader, begin);
-    if (end - begin < 8)
+    const auto header = ChunkAt(smf, begin, ByteOrder::BigEndian);
+    if (!header)
         throw SmfReadError(SmfRefusal::HeaderCutShort, end);
-    const std::uint32_t headerLength = BigEndian32(&bytes[begin + 4]);
-    if (headerLength < 6)
+    if (header->Length < 6)
         throw SmfReadError(SmfRefusal::HeaderTooShort, begin + 4);
     if (end - begin < 14)
         throw SmfReadError(SmfRefusal::HeaderCutShort, end);
-    const std::uint8_t* h = &bytes[begin + 8];
-    file.Format = static_cast<std::uint16_t>(h[0] << 8 | h[1]);
-    const unsigned declared = h[2] << 8 | h[3];
-    file.Division = static_cast<std::uint16_t>(h[4] << 8 | h[5]);
+    const std::size_t h = header->Start();
+    file.Format = static_cast<std::uint16_t>(BigEndianAt(smf, h, 2));
+    const std::uint32_t declared = BigEndianAt(smf, h + 2, 2);
+    file.Division = static_cast<std::uint16_t>(BigEndianAt(smf, h + 4, 2));
     // A time-code division needs ticks in each frame as much as a metrical one needs ticks in
     // each quarter note.
     const bool timeCode = (file.Division & 0x8000) != 0;
     if (file.Division == 0 || (timeCode && (file.Division & 0xFF) == 0))
         throw SmfReadError(SmfRefusal::ZeroDivision, begin + (timeCode ? 13 : 12));
 
-    std::size_t at = ChunkEnd(begin + 8, headerLength, end);
-    while (file.Tracks.size() < declared && end - at >= 8) {
-        const std::uint32_t length = BigEndian32(&bytes[at + 4]);
-        const std::size_t start = at + 8;
-        const std::size_t chunkEnd = ChunkEnd(start, length, end);
-        if (TagAt(bytes, at, "MTrk")) {
+    std::size_t at = header->End;
+    while (file.Tracks.size() < declared) {
+        const auto chunk = ChunkAt(smf, at, ByteOrder::BigEndian);
+        if (!chunk)
+            break;
+        if (TagAt(smf, at, "MTrk")) {
             SmfTrack& track = file.Tracks.emplace_back();
-            track.DataStart = start;
-            TrackReader(bytes, start, chunkEnd, track).Run();
+            track.DataStart = chunk->Start();
+            TrackReader(bytes, chunk->Start(), chunk->End, track).Run();
         }
-        at = chunkEnd;
+        at = chunk->End;
     }
     return file;
 }

@@ -1,6 +1,6 @@
-#include "core/ListingHex.h"
 #include "disasm/DisasmCommand.h"
 #include "disasm/Disassembler.h"
+#include "disasm/ListingHex.h"
 #include "disasm/ListingWriter.h"
 #include "midi/ByteStream.h"
 #include "util/TextUtils.h"
@@ -53,7 +53,7 @@ std::string FullListingOf(const Bytes& bytes) {
 
 std::string ListingOf(const Bytes& bytes) {
     // Every file listed here checks the full walk too: its hex column is the file, byte for byte.
-    EXPECT_EQ(kadrel::test::HexColumnBytes(FullListingOf(bytes)), bytes);
+    EXPECT_EQ(kadrel::HexColumnBytes(FullListingOf(bytes)), bytes);
     return kadrel::DisassembleToString(bytes, "t.mid");
 }
 

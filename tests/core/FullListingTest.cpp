@@ -1,6 +1,6 @@
-#include "core/ListingHex.h"
 #include "core/SmfBytes.h"
 #include "disasm/Disassembler.h"
+#include "disasm/ListingHex.h"
 
 #include <gtest/gtest.h>
 
@@ -89,11 +89,6 @@ TEST(FullListing, EveryEventOfEveryChunk) {
               "01 02 03          Skipped",
               "",
               "* End Of File *"}));
-}
-
-Bytes LittleEndian(std::uint32_t v) {
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
 }
 
 // Where the checked walk would stop, or the file is no plain MIDI file: the lines that follow

@@ -1,4 +1,4 @@
-#include "Bytes.h"
+#include "SmfBytes.h"
 #include "midi/Midi.h"
 #include "util/Error.h"
 
@@ -131,10 +131,7 @@ TEST(MidiFileRead, FormatValues) {
     // 0 and 2 are kept; 1 and anything else become 1, which is what is written back.
     const std::pair<std::uint16_t, int> cases[] = {{0, 0}, {1, 1}, {2, 2}, {3, 1}, {0xFFFF, 1}};
     for (const auto& [stored, expected] : cases) {
-        const Bytes file = Cat({Tag("MThd"),
-                                {0, 0, 0, 6},
-                                {std::uint8_t(stored >> 8), std::uint8_t(stored)},
-                                {0, 0, 0, 0x60}});
+        const Bytes file = test::Header(stored, 0, 0x60);
         const TMidi midi = Loaded(file);
         EXPECT_EQ(midi.Format, expected) << stored;
         EXPECT_EQ(Saved(midi)[9], expected) << stored;

@@ -1,6 +1,6 @@
-#include "Bytes.h"
 #include "ChildProcess.h"
 #include "ErrorOf.h"
+#include "SmfBytes.h"
 #include "TempDir.h"
 #include "midi/Midi.h"
 #include "util/Error.h"
@@ -16,6 +16,7 @@ namespace {
 
 using test::Bytes;
 using test::Cat;
+using test::Chunk;
 using test::ErrorOf;
 using test::Tag;
 using test::TempDir;
@@ -23,9 +24,7 @@ using test::TempDir;
 constexpr std::uint64_t MiB = std::uint64_t{1} << 20;
 
 Bytes Header(std::uint16_t tracks) {
-    return Cat({Tag("MThd"),
-                {0, 0, 0, 6, 0, 1, static_cast<std::uint8_t>(tracks >> 8),
-                 static_cast<std::uint8_t>(tracks), 0, 0x10}});
+    return test::Header(1, tracks, 0x10);
 }
 
 // `count` tracks that each declare the largest chunk length and hold `body` then an end of track.
@@ -44,10 +43,8 @@ Bytes TracksDeclaringTheRestOfTheFile(std::uint16_t count) {
     Bytes file = Header(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t rest = (count - i) * 12u - 8u;
-        file.insert(file.end(),
-                    {'M', 'T', 'r', 'k', static_cast<std::uint8_t>(rest >> 24),
-                     static_cast<std::uint8_t>(rest >> 16), static_cast<std::uint8_t>(rest >> 8),
-                     static_cast<std::uint8_t>(rest), 0x00, 0xFF, 0x2F, 0x00});
+        const Bytes track = Chunk("MTrk", {0x00, 0xFF, 0x2F, 0x00}, rest);
+        file.insert(file.end(), track.begin(), track.end());
     }
     return file;
 }
@@ -58,12 +55,7 @@ Bytes ManyNotes(std::uint32_t notes) {
     for (std::uint32_t i = 0; i < notes; ++i)
         events.insert(events.end(), {0x00, 0x90, 60, 100});
     events.insert(events.end(), {0x00, 0xFF, 0x2F, 0x00});
-    const auto n = static_cast<std::uint32_t>(events.size());
-    return Cat({Header(1),
-                Tag("MTrk"),
-                {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
-                 static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)},
-                events});
+    return Cat({Header(1), Chunk("MTrk", events)});
 }
 
 enum Outcome { Loaded = 0, OutOfMemory = 1, OtherError = 2, BareException = 3 };

@@ -4,6 +4,7 @@
 // the full listing.
 
 #include "core/Bytes.h"
+#include "midi/FileBytes.h"
 
 #include <cstdint>
 #include <vector>
@@ -12,19 +13,17 @@ namespace kadrel::test {
 
 // A chunk: its tag, its length (the data's own unless given) and its data.
 inline Bytes Chunk(const char (&tag)[5], const Bytes& data, std::int64_t length = -1) {
-    const auto n = static_cast<std::uint32_t>(length < 0 ? data.size() : length);
-    return Cat({Tag(tag),
-                {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
-                 static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)},
-                data});
+    Bytes out = Tag(tag);
+    AppendBigEndian(out, static_cast<std::uint32_t>(length < 0 ? data.size() : length), 4);
+    return Cat({out, data});
 }
 
 // A header chunk of 6 bytes.
 inline Bytes Header(std::uint16_t format, std::uint16_t tracks, std::uint16_t division) {
-    return Chunk("MThd",
-                 {static_cast<std::uint8_t>(format >> 8), static_cast<std::uint8_t>(format),
-                  static_cast<std::uint8_t>(tracks >> 8), static_cast<std::uint8_t>(tracks),
-                  static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)});
+    Bytes data;
+    for (std::uint16_t field : {format, tracks, division})
+        AppendBigEndian(data, field, 2);
+    return Chunk("MThd", data);
 }
 
 // A whole file: a header declaring as many tracks as given, and one MTrk chunk for each.
@@ -39,14 +38,16 @@ inline const Bytes EndOfTrack = {0x00, 0xFF, 0x2F, 0x00};
 
 // A delta time (or any variable-length quantity) in its stored form.
 inline Bytes Vlq(std::uint32_t value) {
-    Bytes groups;
-    do {
-        groups.insert(groups.begin(), static_cast<std::uint8_t>(value & 0x7F));
-        value >>= 7;
-    } while (value != 0);
-    for (std::size_t i = 0; i + 1 < groups.size(); ++i)
-        groups[i] |= 0x80;
-    return groups;
+    Bytes out;
+    AppendQuantity(out, value);
+    return out;
+}
+
+// A RIFF length: 4 bytes, least significant first.
+inline Bytes LittleEndian(std::uint32_t value) {
+    Bytes out;
+    AppendLittleEndian(out, value, 4);
+    return out;
 }
 
 } // namespace kadrel::test

@@ -1,6 +1,6 @@
-#include "core/SmfBytes.h"
-#include "core/SmfWriter.h"
 #include "midi/SmfReader.h"
+#include "core/SmfBytes.h"
+#include "midi/SmfWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -40,11 +40,6 @@ std::string Brief(const SmfFile& file) {
         }
     }
     return s;
-}
-
-Bytes LittleEndian(std::uint32_t v) {
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-            static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
 }
 
 // A RIFF RMID file holding a LIST chunk of odd length (padded) and then the MIDI data.
@@ -132,6 +127,29 @@ TEST(SmfReader, WrittenBackReadsTheSame) {
         const Bytes written = WriteSmf(first);
         EXPECT_EQ(Brief(ReadSmf(written)), Brief(first)) << c.what;
     }
+}
+
+// A file whose bytes were all kept is written back as it was; Always leaves out every status
+// that repeats, across sysex events too.
+TEST(SmfWriter, WritesTheFileBack) {
+    const Bytes running =
+        Smf(0, 96, {{0, 0x90, 0x3C, 0x40, 0,    0x3E, 0x40, 0,    0xF0, 0x01, 0xF7,
+                     0, 0x40, 0x40, 0x81, 0x00, 0xC0, 0x05, 0x00, 0xFF, 0x2F, 0x00}});
+    const Bytes everyStatus =
+        Smf(0, 96, {{0, 0x90, 0x3C, 0x40, 0,    0x90, 0x3E, 0x40, 0,    0xF0, 0x01, 0xF7,
+                     0, 0x90, 0x40, 0x40, 0x81, 0x00, 0xC0, 0x05, 0x00, 0xFF, 0x2F, 0x00}});
+    struct Case {
+        const char* what;
+        Bytes file;
+        SmfRunningStatus mode;
+        Bytes written;
+    } cases[] = {
+        {"running status as read", running, SmfRunningStatus::AsRead, running},
+        {"every status as read", everyStatus, SmfRunningStatus::AsRead, everyStatus},
+        {"running status always", everyStatus, SmfRunningStatus::Always, running},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Hex(WriteSmf(ReadSmf(c.file), c.mode)), Hex(c.written)) << c.what;
 }
 
 TEST(SmfReader, RefusesWithReasonAndOffset) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/TempDir.h"
+#include "midi/FileBytes.h"
 #include "render/WavRender.h"
 
 #include <gtest/gtest.h>
@@ -35,15 +36,6 @@ inline bool RenderWav(const NoteList& notes, const std::vector<RenderTrack>& tra
                       const std::string& path, const RenderProgress& progress = {},
                       int threads = 0) {
     return kadrel::RenderWav(SongOf(notes, tracks), path, progress, threads);
-}
-
-// The little-endian number of `bytes` bytes at offset.
-inline std::uint32_t LittleEndian(const std::vector<std::uint8_t>& data, std::size_t offset,
-                                  int bytes) {
-    std::uint32_t value = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        value = value << 8 | data.at(offset + i);
-    return value;
 }
 
 // A WAV file as written, with its samples read back as the 44-byte header says they lie.
@@ -81,7 +73,7 @@ inline RenderedWav ReadWav(const std::string& path) {
     if (wav.Bytes.size() < 44)
         return wav;
     for (std::size_t i = 44; i + 1 < wav.Bytes.size(); i += 2)
-        wav.Samples.push_back(static_cast<std::int16_t>(LittleEndian(wav.Bytes, i, 2)));
+        wav.Samples.push_back(static_cast<std::int16_t>(LittleEndianAt(wav.Bytes, i, 2)));
     return wav;
 }
 

@@ -39,17 +39,17 @@ TEST(WavRender, HeaderDescribesSixteenBitStereoPcmAt44100) {
         const std::vector<std::uint8_t> b = test::Rendered(dir, notes, {{0, Piano}}).Bytes;
         ASSERT_GE(b.size(), 44u) << name;
         EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "RIFF") << name;
-        EXPECT_EQ(test::LittleEndian(b, 4, 4), b.size() - 8) << name;
+        EXPECT_EQ(LittleEndianAt(b, 4, 4), b.size() - 8) << name;
         EXPECT_EQ(std::string(b.begin() + 8, b.begin() + 16), "WAVEfmt ") << name;
-        EXPECT_EQ(test::LittleEndian(b, 16, 4), 16u) << name;     // size of the fmt chunk
-        EXPECT_EQ(test::LittleEndian(b, 20, 2), 1u) << name;      // PCM
-        EXPECT_EQ(test::LittleEndian(b, 22, 2), 2u) << name;      // channels
-        EXPECT_EQ(test::LittleEndian(b, 24, 4), 44100u) << name;  // frames per second
-        EXPECT_EQ(test::LittleEndian(b, 28, 4), 176400u) << name; // bytes per second
-        EXPECT_EQ(test::LittleEndian(b, 32, 2), 4u) << name;      // block align
-        EXPECT_EQ(test::LittleEndian(b, 34, 2), 16u) << name;     // bits per sample
+        EXPECT_EQ(LittleEndianAt(b, 16, 4), 16u) << name;     // size of the fmt chunk
+        EXPECT_EQ(LittleEndianAt(b, 20, 2), 1u) << name;      // PCM
+        EXPECT_EQ(LittleEndianAt(b, 22, 2), 2u) << name;      // channels
+        EXPECT_EQ(LittleEndianAt(b, 24, 4), 44100u) << name;  // frames per second
+        EXPECT_EQ(LittleEndianAt(b, 28, 4), 176400u) << name; // bytes per second
+        EXPECT_EQ(LittleEndianAt(b, 32, 2), 4u) << name;      // block align
+        EXPECT_EQ(LittleEndianAt(b, 34, 2), 16u) << name;     // bits per sample
         EXPECT_EQ(std::string(b.begin() + 36, b.begin() + 40), "data") << name;
-        EXPECT_EQ(test::LittleEndian(b, 40, 4), b.size() - 44) << name;
+        EXPECT_EQ(LittleEndianAt(b, 40, 4), b.size() - 44) << name;
     }
 }
 

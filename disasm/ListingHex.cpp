@@ -1,16 +1,10 @@
-#pragma once
+#include "disasm/ListingHex.h"
 
-// Reads back the hex column of a listing, so that tests and the fuzz target can check that the
-// full walk shows every byte of its source once, in order.
+namespace kadrel {
 
-#include <cstdint>
-#include <optional>
-#include <string_view>
-#include <vector>
+namespace {
 
-namespace kadrel::test {
-
-inline int HexDigit(char c) {
+int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'A' && c <= 'F')
@@ -18,11 +12,9 @@ inline int HexDigit(char c) {
     return -1;
 }
 
-// The bytes of the hex groups of all lines, in order. A line holds a group when it begins with
-// two upper-case hex digits; the group (at most six bytes) must then be padded with blanks to
-// the 18th column and followed by its explanation. nullopt when a line breaks those rules or
-// the listing does not end with CR LF.
-inline std::optional<std::vector<std::uint8_t>> HexColumnBytes(std::string_view listing) {
+} // namespace
+
+std::optional<std::vector<std::uint8_t>> HexColumnBytes(std::string_view listing) {
     std::vector<std::uint8_t> bytes;
     if (!listing.empty() && !listing.ends_with("\r\n"))
         return std::nullopt;
@@ -50,4 +42,4 @@ inline std::optional<std::vector<std::uint8_t>> HexColumnBytes(std::string_view 
     return bytes;
 }
 
-} // namespace kadrel::test
+} // namespace kadrel
