@@ -582,7 +582,13 @@ bool TPartition::event(QEvent* event) {
         QToolTip::hideText();
         event->ignore();
     } else {
-        QToolTip::showText(help->globalPos(), text, this);
+        // The text goes when the pointer leaves the note's row and columns.
+        const std::int64_t left = std::clamp<std::int64_t>(XOfTick(note->Pos), 0, width());
+        const std::int64_t right = std::clamp<std::int64_t>(
+            XOfTick(std::int64_t{note->Pos} + note->Len) + 1, left + 1, width() + 1);
+        const QRect area(static_cast<int>(left), RowTopOfNote(note->NoteNum),
+                         static_cast<int>(right - left), interWidth_);
+        QToolTip::showText(help->globalPos(), text, this, area);
     }
     return true;
 }
