@@ -83,8 +83,7 @@ std::unique_ptr<CountingPartition> SongInView(int count, int zoom, int division,
     p->SetDivision(division);
     p->SetEdgeMarks(edgeMarks);
     p->SetZoomLevel(zoom, 0);
-    const std::int64_t ticksInView =
-        std::int64_t{p->PosAtX(p->width() - 1)} * division / 16;
+    const std::int64_t ticksInView = std::int64_t{p->PosAtX(p->width() - 1)} * division / 16;
     p->PaintEnabled = false;
     for (int i = 0; i < count; ++i) {
         const auto noteNum =
