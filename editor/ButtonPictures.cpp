@@ -65,11 +65,14 @@ void Flat(QPainter& p, int x, int y) {
     p.fillRect(x + 1, y + 5, 2, 1, Black);
 }
 
-QImage Draw(Picture picture) {
-    QImage image(16, 16, QImage::Format_ARGB32);
+// The picture on a grid of 16 x 16 cells of `scale` device pixels each: the shapes are drawn
+// at the device's resolution, so that a screen scaled to 200 % shows them sharp.
+QImage Draw(Picture picture, int scale) {
+    QImage image(16 * scale, 16 * scale, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, false);
+    p.scale(scale, scale);
     switch (picture) {
     case Picture::BackBegin:
         Bar(p, 3);
@@ -144,7 +147,11 @@ QImage Draw(Picture picture) {
 } // namespace
 
 QIcon ButtonPicture(Picture picture) {
-    return QIcon(QPixmap::fromImage(Draw(picture)));
+    QIcon icon(QPixmap::fromImage(Draw(picture, 1)));
+    QImage sharp = Draw(picture, 2);
+    sharp.setDevicePixelRatio(2);
+    icon.addPixmap(QPixmap::fromImage(sharp));
+    return icon;
 }
 
 } // namespace kadrel

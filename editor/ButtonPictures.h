@@ -5,7 +5,8 @@
 namespace kadrel {
 
 // The 16 x 16 pictures of the flat buttons, drawn in the 16 standard colours on a transparent
-// background.
+// background; the icon holds them at 16 x 16 and, for screens scaled to 200 %, at 32 x 32 device
+// pixels drawn at that resolution.
 enum class Picture {
     BackBegin,
     Back2,

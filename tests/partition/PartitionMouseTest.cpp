@@ -161,6 +161,34 @@ TEST_F(PartitionPointer, NoteUnderThePointer) {
     EXPECT_EQ(P.NoteAt(41, 90), n90);
 }
 
+TEST_F(PartitionPointer, NotesAreHitWhereTheyLieOnEveryRowAndNeverTheGhosts) {
+    // Ticks of 480 per quarter: the note lies from position 1.5 to 4.5, drawn at x = 3 to 9.
+    P.SetDivision(480);
+    TPartitionNote* between = P.AddNote(60, 45, 90, nullptr);
+    TPartitionNote* high = P.AddNote(108, 300, 120, nullptr); // positions 10 to 14
+    P.SetGhostNotes({{62, 0, 480}});
+    struct Case {
+        std::uint8_t Top;
+        QPoint At;
+        std::int32_t Pos;
+        int NoteNum;
+        TPartitionNote* Expected;
+    };
+    const Case cases[] = {
+        {81, {1, 49}, 0, 60, nullptr},  {81, {2, 49}, 1, 60, between},
+        {81, {9, 49}, 4, 60, between},  {81, {10, 49}, 5, 60, nullptr},
+        {81, {10, 45}, 5, 62, nullptr}, // a ghost there
+        {108, {20, 3}, 10, 108, high},  {108, {30, 3}, 15, 108, nullptr},
+    };
+    for (const Case& c : cases) {
+        P.SetTopNote(c.Top);
+        const ExtEvent e = Click(c.At);
+        EXPECT_EQ(e.Pos, c.Pos) << c.At.x() << "," << c.At.y();
+        EXPECT_EQ(e.NoteNum, c.NoteNum) << c.At.x() << "," << c.At.y();
+        EXPECT_EQ(e.Note, c.Expected) << c.At.x() << "," << c.At.y();
+    }
+}
+
 TEST_F(PartitionPointer, ButtonsAndKeysHeld) {
     Move(QPoint(40, 49));
     Events.clear();

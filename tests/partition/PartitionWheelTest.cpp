@@ -48,5 +48,41 @@ TEST(PartitionWheel, OneMeasurePerNotchNeverBeforeTheStartCursorUnchanged) {
     }
 }
 
+TEST(PartitionWheel, AltScrollsTheRowsCtrlZoomsAboutThePointer) {
+    // With Alt held the platform reports a vertical turn as a horizontal one; both count.
+    const struct {
+        const char* name;
+        Qt::KeyboardModifiers keys;
+        std::vector<QPoint> turns;
+        std::uint8_t top;
+        int zoom;
+        std::int32_t firstPos;
+    } cases[] = {
+        {"Alt, away from the user: up a staff spacing", Qt::AltModifier, {{120, 0}}, 84, 0, 128},
+        {"Alt, unswapped", Qt::AltModifier, {{0, 120}}, 84, 0, 128},
+        {"Alt, towards the user: down", Qt::AltModifier, {{-120, 0}}, 77, 0, 128},
+        {"Alt, three notches", Qt::AltModifier, {{-360, 0}}, 71, 0, 128},
+        // Position 178 stays under the pointer at x = 100.
+        {"Ctrl, away: closer", Qt::ControlModifier, {{0, 120}}, 81, 1, 153},
+        {"Ctrl, towards: further", Qt::ControlModifier, {{0, -120}}, 81, -1, 78},
+        {"Ctrl, half notches add up", Qt::ControlModifier, {{0, 60}, {0, 60}}, 81, 1, 153},
+        {"Ctrl, two notches", Qt::ControlModifier, {{0, 240}}, 81, 2, 166},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShownPartition shown;
+        TPartition& p = *shown.Partition;
+        p.SetFirstMesure(2);
+        p.SetCursorPos(300);
+        for (const QPoint& turn : c.turns)
+            Turn(p, turn, c.keys);
+        EXPECT_EQ(p.TopNote(), c.top);
+        EXPECT_EQ(p.ZoomLevel(), c.zoom);
+        EXPECT_EQ(p.FirstPos(), c.firstPos);
+        EXPECT_EQ(p.CursorPos(), 300);
+        EXPECT_EQ(p.PosAtX(100), 178);
+    }
+}
+
 } // namespace
 } // namespace kadrel

@@ -70,5 +70,28 @@ TEST(RowTable, BandsSplitHalfPixelsExactly) {
             << "IW " << c.InterWidth << " y " << c.Y;
 }
 
+TEST(RowTable, FullRowsContinueTheStaffToEveryNote) {
+    struct Case {
+        int Note;
+        int FullRow; // -1: no row
+        int Natural; // the natural note of that row
+    };
+    const Case cases[] = {
+        {127, 0, 127}, {126, 1, 125}, {108, 11, 108}, {84, 25, 84}, {83, 26, 83},
+        {82, 27, 81},  {81, 27, 81},  {36, 53, 36},   {35, 54, 35}, {21, 62, 21},
+        {1, 74, 0},    {0, 74, 0},    {128, -1, 0},   {255, -1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Note);
+        EXPECT_EQ(FullRowOfNote(c.Note), c.FullRow);
+        if (c.FullRow >= 0) {
+            EXPECT_EQ(NaturalNoteOfFullRow(c.FullRow), c.Natural);
+        }
+    }
+    // The staff's rows are the same rows, 27 further down the full table.
+    for (const RowCase& c : Rows)
+        EXPECT_EQ(FullRowOfNote(c.Natural), c.Row + StaffTopFullRow) << c.Natural;
+}
+
 } // namespace
 } // namespace kadrel
