@@ -12,6 +12,7 @@ public:
                                         QMessageBox::StandardButtons) override {
         return Answer;
     }
+    std::optional<VelocityChange> AskVelocity(QWidget*, int) override { return std::nullopt; }
     bool ShowTrackInfo(TTrackInfo&) override { return AcceptTrackInfo; }
     QString OpenFileName(QWidget*, const QString&) override { return FileToOpen; }
     QString SaveFileName(QWidget*, const QString&) override { return QString(); }

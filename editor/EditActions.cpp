@@ -56,6 +56,7 @@ void EditActions::UpdateActions() {
     ui_.Supprimer->setEnabled(selection && ui_.ModeSelect->isChecked());
     ui_.Coller->setEnabled(ClipboardOffersNotes() && tracks_.SelectedRow() >= 0);
     ui_.ToutSelectionner->setEnabled(!shown.empty());
+    ui_.Velocite->setEnabled(selection);
 }
 
 std::vector<TMidiNote> EditActions::ClipboardContent() const {
@@ -177,6 +178,31 @@ void EditActions::ToutSelectionnerClick() {
     for (const auto& shown : ui_.Partition->NoteList())
         shown->Selected = true;
     ui_.Partition->Paint();
+}
+
+} // namespace kadrel
+
+namespace kadrel {
+
+void EditActions::VelociteClick() {
+    tool_.EndGesture();
+    const NoteIndices selected =
+        view_.IndicesOf([](const TPartitionNote& note) { return note.Selected; });
+    if (selected.empty())
+        return;
+    const NoteList& notes = document_.Content().Notes;
+    const auto change =
+        dialogs_.AskVelocity(ui_.Partition->window(), notes[selected.front()].Velocity);
+    if (!change)
+        return;
+    NoteList after;
+    after.reserve(selected.size());
+    for (std::uint32_t i : selected) {
+        TMidiNote note = notes[i];
+        note.Velocity = ChangedVelocity(note.Velocity, *change);
+        after.push_back(note);
+    }
+    document_.ChangeNotes(selected, std::move(after), NoteEdit::Velocity);
 }
 
 } // namespace kadrel

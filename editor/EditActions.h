@@ -28,6 +28,8 @@ public:
     // Removes the selected notes, in selection mode only.
     void DeleteSelected();
     void ToutSelectionnerClick();
+    // Sets, scales or shifts the velocity of the selected notes, as one step.
+    void VelociteClick();
 
     // Enables the items that have something to do.
     void UpdateActions();

@@ -58,6 +58,14 @@ struct TMainComponents {
     QAction* Coller = nullptr;
     QAction* Supprimer = nullptr; // the Delete key's removal of the selected notes
     QAction* ToutSelectionner = nullptr;
+    QAction* Velocite = nullptr; // "Vélocité...": set, scale or shift the selected notes' velocity
+    QMenu* Affichage = nullptr;
+    QAction* ZoomAvant = nullptr;
+    QAction* ZoomArriere = nullptr;
+    QAction* ZoomNormal = nullptr;
+    QAction* Aigus = nullptr;        // scrolls the score's rows towards higher notes
+    QAction* Graves = nullptr;       // and towards lower ones
+    QAction* AutresPistes = nullptr; // the other rows' notes drawn faint behind
 };
 
 } // namespace kadrel

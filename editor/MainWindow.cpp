@@ -8,6 +8,7 @@
 #include "editor/ScoreView.h"
 #include "editor/TrackListView.h"
 #include "editor/Transport.h"
+#include "editor/ViewActions.h"
 #include "midi/MidiOutput.h"
 
 #include <QAction>
@@ -26,6 +27,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <utility>
 
 namespace kadrel {
@@ -85,6 +87,7 @@ TMain::TMain(UserDialogs& dialogs, MidiOutService& service, PlaybackClock& clock
     files_ = std::make_unique<FileActions>(*this, *document_, dialogs_, *transport_, *tracks_, ui_);
     edits_ =
         std::make_unique<EditActions>(*document_, *scoreView_, *tracks_, *tool_, dialogs_, ui_);
+    views_ = std::make_unique<ViewActions>(*document_, *scoreView_, ui_);
     BuildMenus();
     ResizeToDesignSize();
     ConnectParts();
@@ -118,6 +121,8 @@ void TMain::BuildLayout() {
     score->SetVertGridLen(16);
     score->SetFirstMesure(0);
     score->setFocusPolicy(Qt::NoFocus);
+    // Notes above or below the rows shown are marked at the edge instead of being absent.
+    score->SetEdgeMarks(true);
     score->OnExtMouseDown = [this](TPartition* sender, Qt::MouseButton button, TShiftState shift,
                                    std::int32_t x, std::int32_t y, std::int32_t pos,
                                    std::int32_t largePos, std::uint8_t noteNum,
@@ -291,6 +296,37 @@ void TMain::BuildMenus() {
     ui_.Supprimer->setShortcutContext(Qt::WidgetShortcut);
     ui_.ToutSelectionner = item("Tout sélectionner", QKeySequence(Qt::CTRL | Qt::Key_A),
                                 &TMain::ToutSelectionnerClick);
+    menu->addSeparator();
+    // The commands beyond the window's own handlers go straight to their parts.
+    auto command = [this, &menu](const char* caption, const QList<QKeySequence>& shortcuts,
+                                 std::function<void()> run) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption));
+        action->setShortcuts(shortcuts);
+        connect(action, &QAction::triggered, this, [this, run] { RunHandler(run); });
+        return action;
+    };
+    ui_.Velocite = command("&Vélocité...", {QKeySequence(Qt::CTRL | Qt::Key_E)},
+                           [this] { edits_->VelociteClick(); });
+
+    menu = ui_.Affichage = menuBar()->addMenu(QStringLiteral("&Affichage"));
+    ui_.ZoomAvant =
+        command("Zoom &avant",
+                {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+                [this] { views_->ZoomIn(); });
+    ui_.ZoomArriere = command("Zoom a&rrière", {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+                              [this] { views_->ZoomOut(); });
+    ui_.ZoomNormal = command("Zoom &normal", {QKeySequence(Qt::CTRL | Qt::Key_0)},
+                             [this] { views_->ZoomNormal(); });
+    menu->addSeparator();
+    ui_.Aigus = command("Vers les &aigus", {QKeySequence(Qt::ALT | Qt::Key_Up)},
+                        [this] { views_->ScrollRows(-2); });
+    ui_.Graves = command("Vers les &graves", {QKeySequence(Qt::ALT | Qt::Key_Down)},
+                         [this] { views_->ScrollRows(2); });
+    menu->addSeparator();
+    ui_.AutresPistes = command("Afficher les autres &pistes", {},
+                               [this] { views_->ShowOtherRows(ui_.AutresPistes->isChecked()); });
+    ui_.AutresPistes->setCheckable(true);
+    views_->UpdateActions();
 }
 
 void TMain::ConnectParts() {
@@ -305,6 +341,10 @@ void TMain::ConnectParts() {
     connect(ui_.Edition, &QMenu::aboutToShow, this, [this] { edits_->UpdateActions(); });
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             [this] { edits_->UpdateActions(); });
+    ui_.Partition->OnViewChange = [this](TPartition*) { views_->UpdateActions(); };
+    ui_.Partition->OnNoteHint = [this](TPartition*, TPartitionNote* note) {
+        return views_->NoteHint(*note);
+    };
     connect(transport_, &Transport::WindowMayClose, this,
             [this] { QTimer::singleShot(0, this, [this] { close(); }); });
     // An error kept outside any handler is shown once the event that caused it is done.
@@ -356,11 +396,23 @@ void TMain::RunStart() {
 void TMain::ApplyKeptEdges() {
     const int width = client_->width();
     const int height = client_->height();
-    ui_.TrackList->resize(std::max(0, width - 16), std::max(0, height - ui_.TrackList->y() - 8));
-    if (ui_.Partition->width() != std::max(0, width - 16)) {
-        ui_.Partition->resize(std::max(0, width - 16), ui_.Partition->height());
-        ui_.Partition->Paint();
+    // A window taller than designed gives the score more rows, up to every note's; the track
+    // list below takes what remains.
+    TPartition& score = *ui_.Partition;
+    const int designScore = 14 * score.InterWidth();
+    const int allRows = 75 * score.InterWidth() / 2 + score.InterWidth() / 2;
+    const int grow =
+        std::clamp(height - DesignClientSize.height(), 0, std::max(0, allRows - designScore));
+    const QSize scoreSize(std::max(0, width - 16), designScore + grow);
+    if (score.size() != scoreSize) {
+        score.resize(scoreSize);
+        score.Paint();
     }
+    for (QWidget* row : std::initializer_list<QWidget*>{ui_.AddTrack, ui_.ModTrack, ui_.DelTrack,
+                                                        ui_.PanelPlay, ui_.PanelEditMode})
+        row->move(row->x(), 128 + grow);
+    ui_.TrackList->setGeometry(8, 160 + grow, std::max(0, width - 16),
+                               std::max(0, height - 160 - grow - 8));
 }
 
 bool TMain::eventFilter(QObject* watched, QEvent* event) {

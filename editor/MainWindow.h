@@ -23,6 +23,7 @@ class SongDocument;
 class TTrackInfo;
 class TrackListView;
 class Transport;
+class ViewActions;
 namespace test {
 struct WindowAccess;
 } // namespace test
@@ -142,6 +143,7 @@ private:
     std::unique_ptr<NoteEditingTool> tool_;
     std::unique_ptr<FileActions> files_;
     std::unique_ptr<EditActions> edits_;
+    std::unique_ptr<ViewActions> views_;
     QString startError_, startFile_; // told and opened once the event loop runs
     bool startScheduled_ = false;
 };

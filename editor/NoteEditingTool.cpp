@@ -152,9 +152,9 @@ void NoteEditingTool::Drag(std::int32_t x, std::int32_t largePos, std::uint8_t n
     }
     score.Paint();
     if (x <= EdgeScrollZone)
-        score.SetFirstMesure(score.FirstMesure() - 1);
+        score.ScrollMeasures(-1);
     if (x >= score.width() - EdgeScrollZone)
-        score.SetFirstMesure(score.FirstMesure() + 1);
+        score.ScrollMeasures(1);
 }
 
 void NoteEditingTool::MouseUp(std::int32_t x, std::int32_t y) {
@@ -168,10 +168,9 @@ void NoteEditingTool::MouseUp(std::int32_t x, std::int32_t y) {
     const std::int64_t bandRight = std::max(x, anchor.x());
     const std::int32_t bandTop = score.NoteNumAtY(std::max(y, anchor.y()));
     const std::int32_t bandBottom = score.NoteNumAtY(std::min(y, anchor.y()));
-    const std::int64_t sw = score.SmallestWidth();
     for (const auto& note : score.NoteList()) {
-        const std::int64_t left = (std::int64_t{note->Pos} - score.FirstPos()) * sw;
-        const std::int64_t right = (std::int64_t{note->Pos} + note->Len - score.FirstPos()) * sw;
+        const std::int64_t left = score.XOfTick(note->Pos);
+        const std::int64_t right = score.XOfTick(std::int64_t{note->Pos} + note->Len);
         const std::int32_t top = note->NoteNum - 1;
         const std::int32_t bottom = note->NoteNum + 1;
         note->Selected = std::max(left, bandLeft) < std::min(right, bandRight) &&

@@ -45,17 +45,52 @@ void ScoreView::Clear() {
 
 void ScoreView::ShowRow(int row) {
     row_ = row;
+    Fill({});
+    // A bass line or a piano's top octave lies beyond the staff: the score scrolls to it.
+    std::uint8_t lowest = 127;
+    std::uint8_t highest = 0;
+    for (const auto& note : score_.NoteList()) {
+        lowest = std::min(lowest, note->NoteNum);
+        highest = std::max(highest, note->NoteNum);
+    }
+    if (lowest <= highest)
+        score_.ShowNoteRange(lowest, highest);
+}
+
+void ScoreView::Fill(const std::vector<std::uint32_t>& selected) {
     score_.PaintEnabled = false;
     Clear();
     const NoteList& notes = document_.Content().Notes;
+    std::size_t s = 0;
     for (std::size_t i = 0; i < notes.size(); ++i) {
-        if (row >= 0 && notes[i].Track == static_cast<std::uint32_t>(row)) {
-            score_.AddNote(notes[i].NoteNum, notes[i].Pos, notes[i].Len, &notes[i]);
+        if (row_ >= 0 && notes[i].Track == static_cast<std::uint32_t>(row_)) {
+            TPartitionNote* shown = score_.AddNote(notes[i].NoteNum, notes[i].Pos, notes[i].Len,
+                                                   &notes[i], notes[i].Velocity);
             indices_.push_back(static_cast<std::uint32_t>(i));
+            while (s < selected.size() && selected[s] < i)
+                ++s;
+            shown->Selected = s < selected.size() && selected[s] == i;
         }
     }
+    UpdateGhosts();
     score_.PaintEnabled = true;
     score_.Paint();
+}
+
+void ScoreView::SetShowOtherRows(bool show) {
+    others_ = show;
+    UpdateGhosts();
+}
+
+void ScoreView::UpdateGhosts() {
+    std::vector<TGhostNote> ghosts;
+    if (others_) {
+        for (const TMidiNote& note : document_.Content().Notes)
+            if (note.Track != static_cast<std::uint32_t>(row_))
+                ghosts.push_back({note.NoteNum, note.Pos, note.Len});
+    }
+    if (!ghosts.empty() || !score_.GhostNotes().empty())
+        score_.SetGhostNotes(std::move(ghosts));
 }
 
 void ScoreView::Relink() {
@@ -73,10 +108,13 @@ void ScoreView::Appended(std::size_t first) {
     score_.PaintEnabled = !many;
     for (std::size_t i = first; i < notes.size(); ++i) {
         if (row_ >= 0 && notes[i].Track == static_cast<std::uint32_t>(row_)) {
-            score_.AddNote(notes[i].NoteNum, notes[i].Pos, notes[i].Len, &notes[i]);
+            score_.AddNote(notes[i].NoteNum, notes[i].Pos, notes[i].Len, &notes[i],
+                           notes[i].Velocity);
             indices_.push_back(static_cast<std::uint32_t>(i));
         }
     }
+    if (others_)
+        UpdateGhosts();
     score_.PaintEnabled = true;
     if (many)
         score_.Paint();
@@ -103,18 +141,7 @@ void ScoreView::Reordered(const NoteIndices& changed, bool inserted) {
                 selected.push_back(old - static_cast<std::uint32_t>(j));
         }
     }
-    const int row = row_;
-    ShowRow(row);
-    if (selected.empty())
-        return;
-    std::size_t s = 0;
-    for (std::size_t k = 0; k < indices_.size() && s < selected.size(); ++k) {
-        if (indices_[k] == selected[s]) {
-            score_.NoteList()[k]->Selected = true;
-            ++s;
-        }
-    }
-    score_.Paint();
+    Fill(selected);
 }
 
 void ScoreView::Changed(const NoteIndices& changed) {
@@ -128,7 +155,10 @@ void ScoreView::Changed(const NoteIndices& changed) {
         note.NoteNum = notes[i].NoteNum;
         note.Pos = notes[i].Pos;
         note.Len = notes[i].Len;
+        note.Velocity = notes[i].Velocity;
     }
+    if (others_)
+        UpdateGhosts();
     score_.Paint();
 }
 

@@ -22,9 +22,13 @@ class ScoreView : public QObject {
 public:
     ScoreView(SongDocument& document, TPartition& score, QObject* parent = nullptr);
 
-    // Shows the notes of row (none for -1), none selected.
+    // Shows the notes of row (none for -1), none selected, scrolled vertically so that they
+    // show (the staff keeps its place when they lie within it).
     void ShowRow(int row);
     int ShownRow() const { return row_; }
+    // The notes of the other rows drawn faint behind the shown ones.
+    void SetShowOtherRows(bool show);
+    bool ShowsOtherRows() const { return others_; }
 
     // The song's note that a shown note stands for, and its place in the song's notes.
     static const TMidiNote& NoteOf(const TPartitionNote& shown);
@@ -41,10 +45,14 @@ private:
     // The shown notes point at the song's notes again (the song's notes may have moved in memory).
     void Relink();
     void Clear();
+    // Fills the score with the shown row's notes; selected: song places to select, ascending.
+    void Fill(const std::vector<std::uint32_t>& selected);
+    void UpdateGhosts();
 
     SongDocument& document_;
     TPartition& score_;
     int row_ = -1;
+    bool others_ = false;
     std::vector<std::uint32_t> indices_; // the song places of the score's notes, in its order
 };
 

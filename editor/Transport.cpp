@@ -344,10 +344,12 @@ void Transport::BackBeginClick() {
 }
 
 void Transport::ForwEndClick() {
+    // The score's notes count in the song's ticks; the cursor in grid positions.
+    const TPartition& score = *ui_.Partition;
     std::int64_t end = 0;
-    for (const auto& note : ui_.Partition->NoteList())
+    for (const auto& note : score.NoteList())
         end = std::max(end, std::int64_t{note->Pos} + note->Len);
-    MoveCursor(end * ui_.Partition->SmallestWidth());
+    MoveCursor(end * 16 / std::max(1, score.Division()) * score.SmallestWidth());
 }
 
 void Transport::SpeedMouseUp() {
@@ -369,7 +371,12 @@ void Transport::SeekLoop(std::int32_t step) {
     // The first move is made even when the button was already let go: a short click moves the
     // cursor once.
     do {
-        MoveCursor(std::int64_t{ui_.Partition->CursorPos()} + seekStep_);
+        // The steps are screen pixels: zoomed in or out, the cursor crosses the view as fast.
+        const int zoom = ui_.Partition->ZoomLevel();
+        const std::int64_t step = zoom >= 0 ? seekStep_ / (std::int64_t{1} << zoom)
+                                            : seekStep_ * (std::int64_t{1} << -zoom);
+        MoveCursor(std::int64_t{ui_.Partition->CursorPos()} +
+                   (step != 0 ? step : (seekStep_ > 0 ? 1 : -1)));
         if (ui_.Partition->CursorPos() < 0)
             MoveCursor(0);
         deadline += StepMs;

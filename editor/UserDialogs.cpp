@@ -66,6 +66,13 @@ QString RunFileDialog(QWidget* parent, const QString& folder, QFileDialog::Accep
 
 } // namespace
 
+std::optional<VelocityChange> QtUserDialogs::AskVelocity(QWidget* parent, int current) {
+    VelocityDialog dialog(parent, current);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.Change();
+}
+
 QString QtUserDialogs::OpenFileName(QWidget* parent, const QString& folder) {
     return RunFileDialog(parent, folder, QFileDialog::AcceptOpen);
 }

@@ -3,7 +3,10 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "editor/VelocityDialog.h"
+
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace kadrel {
@@ -39,6 +42,9 @@ public:
     // Shows the track dialog modally; true when it was closed with OK.
     virtual bool ShowTrackInfo(TTrackInfo& dialog) = 0;
 
+    // The dialog of "Vélocité...", its value field starting at current; nothing when cancelled.
+    virtual std::optional<VelocityChange> AskVelocity(QWidget* parent, int current) = 0;
+
     // The open and save dialogs, starting in folder; "" when cancelled.
     virtual QString OpenFileName(QWidget* parent, const QString& folder) = 0;
     virtual QString SaveFileName(QWidget* parent, const QString& folder) = 0;
@@ -62,6 +68,7 @@ public:
                        QMessageBox::StandardButton defaultButton,
                        QMessageBox::StandardButton escapeButton) override;
     bool ShowTrackInfo(TTrackInfo& dialog) override;
+    std::optional<VelocityChange> AskVelocity(QWidget* parent, int current) override;
     QString OpenFileName(QWidget* parent, const QString& folder) override;
     QString SaveFileName(QWidget* parent, const QString& folder) override;
     QString SaveWavFileName(QWidget* parent, const QString& folder) override;
@@ -93,6 +100,10 @@ public:
     bool ShowTrackInfo(TTrackInfo& dialog) override {
         opening_();
         return dialogs_.ShowTrackInfo(dialog);
+    }
+    std::optional<VelocityChange> AskVelocity(QWidget* parent, int current) override {
+        opening_();
+        return dialogs_.AskVelocity(parent, current);
     }
     QString OpenFileName(QWidget* parent, const QString& folder) override {
         opening_();

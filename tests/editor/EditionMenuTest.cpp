@@ -116,13 +116,18 @@ protected:
 
 TEST_F(Edition, MenuItemsAndShortcuts) {
     const auto menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->menu(), ui().Fichier);
     EXPECT_EQ(menus[1]->menu(), ui().Edition);
+    EXPECT_EQ(menus[2]->menu(), ui().Affichage);
     EXPECT_EQ(ui().Edition->title(), "É&dition"); // Alt+D on any keyboard
     const auto actions = ui().Edition->actions();
-    ASSERT_EQ(actions.size(), 8);
+    ASSERT_EQ(actions.size(), 10);
     EXPECT_TRUE(actions[2]->isSeparator());
+    EXPECT_TRUE(actions[8]->isSeparator());
+    EXPECT_EQ(actions[9], ui().Velocite);
+    EXPECT_EQ(ui().Velocite->text(), "&Vélocité...");
+    EXPECT_EQ(ui().Velocite->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
     const std::pair<QAction*, std::pair<const char*, QList<QKeySequence>>> items[] = {
         {ui().Annuler, {"Annuler", {QKeySequence(Qt::CTRL | Qt::Key_Z)}}},
         {ui().Retablir,

@@ -79,6 +79,15 @@ public:
         return answer(dialog);
     }
 
+    std::optional<VelocityChange> AskVelocity(QWidget*, int current) override {
+        VelocityAsked.push_back(current);
+        if (VelocityAnswers.empty())
+            return std::nullopt;
+        const auto answer = VelocityAnswers.front();
+        VelocityAnswers.pop_front();
+        return answer;
+    }
+
     QString OpenFileName(QWidget*, const QString& folder) override {
         Folders.push_back(folder);
         return Next(OpenNames);
@@ -107,7 +116,9 @@ public:
     std::vector<Shown> Messages;
     std::deque<QMessageBox::StandardButton> Answers;
     std::deque<std::function<bool(TTrackInfo&)>> TrackInfoAnswers;
-    std::deque<QString> OpenNames; // "" cancels
+    std::deque<std::optional<VelocityChange>> VelocityAnswers; // nothing: Annuler
+    std::vector<int> VelocityAsked;                            // the value each dialog started at
+    std::deque<QString> OpenNames;                             // "" cancels
     std::deque<QString> SaveNames;
     std::deque<QString> WavNames;
     std::vector<QString> Folders;
@@ -203,7 +214,7 @@ protected:
         window = std::make_unique<TMain>(dialogs, out, clock);
         trackInfo = new TTrackInfo(window.get()); // owned by the window
         window->SetTrackInfo(trackInfo);
-        window->resize(871, 444);
+        window->ResizeToDesignSize();
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         QCoreApplication::processEvents();

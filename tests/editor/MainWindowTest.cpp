@@ -129,10 +129,23 @@ TEST_F(MainWindow, KeptEdgesFollowTheWindowSize) {
     QCoreApplication::processEvents();
     const QSize client = window->centralWidget()->size();
     ASSERT_NE(client, before);
+    // The score takes the height beyond the design size and shows more rows; the buttons and the
+    // track list move down with it, and the track list keeps the kept edges.
+    const int grow = client.height() - 398;
+    ASSERT_GT(grow, 0);
     EXPECT_EQ(ui().TrackList->geometry(),
-              QRect(8, 160, client.width() - 16, client.height() - 168));
-    EXPECT_EQ(score().geometry(), QRect(8, 8, client.width() - 16, 112));
-    EXPECT_EQ(ui().AddTrack->pos(), QPoint(8, 128));
+              QRect(8, 160 + grow, client.width() - 16, client.height() - 168 - grow));
+    EXPECT_EQ(score().geometry(), QRect(8, 8, client.width() - 16, 112 + grow));
+    EXPECT_EQ(ui().AddTrack->pos(), QPoint(8, 128 + grow));
+    EXPECT_EQ(ui().PanelEditMode->pos(), QPoint(504, 128 + grow));
+    EXPECT_GT(score().RowsShown(), 27);
+    // Beyond the height of every row, the track list takes the rest.
+    window->resize(window->width(), window->height() + 400);
+    QCoreApplication::processEvents();
+    const int rows = score().RowsShown();
+    EXPECT_EQ(score().height(), 304);
+    EXPECT_EQ(rows, 75) << "every natural note 0..127 has its row";
+    EXPECT_EQ(ui().TrackList->geometry().bottom(), window->centralWidget()->height() - 9);
 }
 
 // Every control of the layout at the design size: the client area below the menu bar is
