@@ -1,7 +1,11 @@
 #include "midi/SmfReader.h"
 
+#include "midi/ByteStream.h"
+
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 namespace kadrel {
@@ -49,8 +53,9 @@ std::pair<std::size_t, std::size_t> Unwrapped(std::span<const std::uint8_t> byte
 class TrackReader {
 public:
     TrackReader(std::span<const std::uint8_t> bytes, std::size_t start, std::size_t end,
-                SmfTrack& track)
-        : p_(bytes.data()), pos_(start), end_(end), track_(track) {}
+                SmfTrack& track, std::uint32_t number, std::vector<SmfDrop>& dropped)
+        : p_(bytes.data()), pos_(start), end_(end), track_(track), number_(number),
+          dropped_(dropped) {}
 
     void Run() {
         std::uint8_t running = 0;
@@ -60,11 +65,12 @@ public:
         std::uint32_t carried = 0;
         while (pos_ < end_) {
             SmfEvent event;
+            const std::size_t eventAt = pos_;
             if (interrupted) {
                 event.Delta = carried;
                 interrupted = false;
             } else if (!Quantity(event.Delta) || pos_ >= end_) {
-                return; // cut short: a dangling delta time makes no event
+                return Drop(SmfDropKind::CutShort, eventAt); // a dangling delta time
             }
             const std::size_t statusAt = pos_;
             std::uint8_t status = p_[pos_];
@@ -85,21 +91,22 @@ public:
                     running = status;
                     break;
                 case Data::CutShort:
-                    return;
+                    return Drop(SmfDropKind::CutShort, eventAt);
                 case Data::Interrupted:
+                    Drop(SmfDropKind::Interrupted, pos_);
                     interrupted = true;
                     carried = event.Delta;
                     continue;
                 }
             } else if (status == 0xF0 || status == 0xF7) {
                 if (!Payload(event))
-                    return;
+                    return Drop(SmfDropKind::CutShort, eventAt);
             } else if (status == 0xFF) {
                 if (pos_ >= end_)
-                    return;
+                    return Drop(SmfDropKind::CutShort, eventAt);
                 event.Data1 = p_[pos_++];
                 if (!Payload(event))
-                    return;
+                    return Drop(SmfDropKind::CutShort, eventAt);
             } else {
                 throw SmfReadError(SmfRefusal::SystemStatusInTrack, statusAt);
             }
@@ -146,10 +153,14 @@ private:
         return Data::Complete;
     }
 
+    void Drop(SmfDropKind kind, std::size_t at) { dropped_.push_back({kind, number_, at}); }
+
     const std::uint8_t* p_;
     std::size_t pos_;
     std::size_t end_;
     SmfTrack& track_;
+    std::uint32_t number_;
+    std::vector<SmfDrop>& dropped_;
 
     // The payload of a sysex or meta event: its length, then that many bytes. False when the
     // chunk ends before them.
@@ -192,7 +203,9 @@ const char* SmfRefusalName(SmfRefusal reason) {
     return "Unreadable file";
 }
 
-SmfFile ReadSmf(std::span<const std::uint8_t> bytes) {
+namespace {
+
+SmfFile Read(std::span<const std::uint8_t> bytes) {
     SmfFile file;
     file.Bytes = bytes;
     const auto [begin, end] = Unwrapped(bytes);
@@ -216,18 +229,37 @@ SmfFile ReadSmf(std::span<const std::uint8_t> bytes) {
         throw SmfReadError(SmfRefusal::ZeroDivision, begin + (timeCode ? 13 : 12));
 
     std::size_t at = ChunkEnd(begin + 8, headerLength, end);
-    while (file.Tracks.size() < declared && end - at >= 8) {
+    while (end - at >= 8) {
         const std::uint32_t length = BigEndian32(&bytes[at + 4]);
         const std::size_t start = at + 8;
         const std::size_t chunkEnd = ChunkEnd(start, length, end);
-        if (TagAt(bytes, at, "MTrk")) {
+        const auto count = static_cast<std::uint32_t>(file.Tracks.size());
+        if (TagAt(bytes, at, "MTrk") && count < declared) {
             SmfTrack& track = file.Tracks.emplace_back();
             track.DataStart = start;
-            TrackReader(bytes, start, chunkEnd, track).Run();
+            TrackReader(bytes, start, chunkEnd, track, count, file.Dropped).Run();
+        } else {
+            SmfChunk& chunk = file.OtherChunks.emplace_back();
+            std::copy_n(&bytes[at], 4, chunk.Id.begin());
+            chunk.DataStart = start;
+            chunk.Length = chunkEnd - start;
+            chunk.BeforeTrack = count;
         }
         at = chunkEnd;
     }
     return file;
+}
+
+} // namespace
+
+SmfFile ReadSmf(std::span<const std::uint8_t> bytes) {
+    try {
+        return Read(bytes);
+    } catch (const std::bad_alloc&) {
+        throw Error(OutOfMemoryText);
+    } catch (const std::length_error&) {
+        throw Error(OutOfMemoryText);
+    }
 }
 
 } // namespace kadrel
