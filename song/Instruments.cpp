@@ -1,6 +1,5 @@
 #include "song/Instruments.h"
 
-
 #include <array>
 #include <cstdio>
 
