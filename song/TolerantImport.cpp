@@ -294,7 +294,9 @@ FileTrack ReadTrack(const SmfFile& file, std::size_t t, const TrackScan& scan, N
     FileTrack out;
     out.Events.reserve(scan.kept);
     out.Payloads.reserve(scan.payloadBytes);
-    out.NextOrder = static_cast<std::uint32_t>(track.Events.size());
+    // The end of track, last, needs no order: the orders are those of the events before it.
+    const bool ends = !track.Events.empty() && track.Events.back().IsEndOfTrack();
+    out.NextOrder = static_cast<std::uint32_t>(track.Events.size() - (ends ? 1 : 0));
     std::int64_t tick = 0;
     for (std::size_t i = 0; i < track.Events.size(); ++i) {
         const SmfEvent& e = track.Events[i];
