@@ -89,21 +89,31 @@ std::uint64_t ChangedLengths(const SmfFile& file, const Song& opened) {
     return mine.size() - kept.size();
 }
 
-// Program changes that Ouvrir's song does not write back as they are: it writes one at the start
-// of each track, with the track's last program on the channel of its last channel event.
-std::uint64_t ChangedPrograms(const SmfFile& file, const Song& opened) {
-    std::uint64_t changed = 0;
+// Ouvrir's song writes one program change at the start of each track, with the track's last
+// program on the channel of its last channel event: the program changes that it does not write
+// back as they are, and the tracks that had none and get one.
+void ChangedPrograms(const SmfFile& file, const Song& opened, std::uint64_t& changed,
+                     std::uint64_t& without) {
     for (std::size_t t = 0; t < file.Tracks.size() && t < opened.Tracks.size(); ++t) {
         const auto& events = file.Tracks[t].Events;
         const auto count = static_cast<std::uint64_t>(std::count_if(
             events.begin(), events.end(), [](const SmfEvent& e) { return e.Kind() == 0xC0; }));
+        without += count == 0;
+        // The first channel event must be it, at tick 0, as the song has it.
+        std::uint64_t tick = 0;
+        const SmfEvent* first = nullptr;
+        for (const SmfEvent& e : events) {
+            tick += e.Delta;
+            if (e.IsChannel()) {
+                first = &e;
+                break;
+            }
+        }
         const SongTrack& row = opened.Tracks[t];
-        const bool same = count == 1 && events.front().Kind() == 0xC0 &&
-                          events.front().Delta == 0 && events.front().Channel() == row.Channel &&
-                          events.front().Data1 == row.Program;
+        const bool same = count == 1 && tick == 0 && first->Kind() == 0xC0 &&
+                          first->Channel() == row.Channel && first->Data1 == row.Program;
         changed += same ? 0 : count;
     }
-    return changed;
 }
 
 std::string Describe(const SmfFile& file, const SmfFile& saved, const Song& opened) {
@@ -133,8 +143,11 @@ std::string Describe(const SmfFile& file, const SmfFile& saved, const Song& open
     losses.Add(tempos, "changement de tempo", "changements de tempo");
     losses.Add(names, "nom de track", "noms de track");
     losses.Add(metas, "méta-événement", "méta-événements");
-    losses.Add(ChangedPrograms(file, opened), "changement de programme",
-               "changements de programme");
+    std::uint64_t programs = 0, without = 0;
+    ChangedPrograms(file, opened, programs, without);
+    losses.Add(programs, "changement de programme", "changements de programme");
+    losses.Add(without, "track sans changement de programme",
+               "tracks sans changement de programme");
     losses.Add(ChangedLengths(file, opened), "durée de note", "durées de note");
     std::uint64_t ends = 0;
     for (std::size_t t = 0; t < file.Tracks.size() && t < saved.Tracks.size(); ++t)
