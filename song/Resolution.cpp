@@ -33,6 +33,10 @@ std::int64_t GridTick(std::int64_t position, std::uint16_t division) {
     return FloorDiv(position * HalfNoteTicks(division) + 16, 32);
 }
 
+std::int64_t GridStartTick(std::int64_t position, std::uint16_t division) {
+    return -FloorDiv(-position * HalfNoteTicks(division), 32);
+}
+
 std::int64_t ScorePixel(std::int64_t tick, std::uint16_t division, int pixelsPerPosition) {
     return FloorDiv(tick * 32 * pixelsPerPosition, HalfNoteTicks(division));
 }

@@ -18,6 +18,9 @@ std::int64_t GridPosition(std::int64_t tick, std::uint16_t division);
 // The tick of a new note at grid position p: (p * D + 8) div 16. At D = 16 it is p.
 std::int64_t GridTick(std::int64_t position, std::uint16_t division);
 
+// The first tick at or after grid position p, where playing from p starts: p * D / 16 rounded up.
+std::int64_t GridStartTick(std::int64_t position, std::uint16_t division);
+
 // The pixel of the unscrolled score where a tick is drawn, with pixelsPerPosition pixels to a
 // grid position: tick * 16 * pixelsPerPosition / D, rounded down.
 std::int64_t ScorePixel(std::int64_t tick, std::uint16_t division, int pixelsPerPosition);
