@@ -91,6 +91,9 @@ std::vector<SequencedEvent> FileTrackSequence(const Song& song, std::size_t file
     // could, and then time decides.
     if (!std::is_sorted(kept.begin(), kept.end(), ByTick))
         std::stable_sort(kept.begin(), kept.end(), ByTick);
+    // A track as it was read has nothing else to merge.
+    if (added.empty() && editedEnds.empty() && editedStarts.empty())
+        return kept;
     std::stable_sort(added.begin(), added.end(), ByTick);
     std::stable_sort(editedEnds.begin(), editedEnds.end(), ByTick);
     std::stable_sort(editedStarts.begin(), editedStarts.end(), ByTick);
