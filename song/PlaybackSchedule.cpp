@@ -191,7 +191,7 @@ PlaybackSchedule::PlaybackSchedule(const NoteList& notes, std::int64_t from)
         e.TimeUs = (e.Position - from + 1) * StepUs;
 }
 
-PlaybackSchedule::PlaybackSchedule(const Song& song, std::int64_t from)
+PlaybackSchedule::PlaybackSchedule(const Song& song, std::int64_t from, bool chase)
     : tempo_(song), from_(from) {
     ChannelStates states;
     std::size_t chased = 0;
@@ -214,7 +214,8 @@ PlaybackSchedule::PlaybackSchedule(const Song& song, std::int64_t from)
         std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
             return std::tie(a.first.Position, a.second) < std::tie(b.first.Position, b.second);
         });
-        events_ = states.Events();
+        if (chase)
+            events_ = states.Events();
         chased = events_.size();
         for (const auto& [e, rank] : ranked)
             events_.push_back(e);
@@ -226,7 +227,8 @@ PlaybackSchedule::PlaybackSchedule(const Song& song, std::int64_t from)
         tracks.reserve(song.FileTracks.size());
         for (std::size_t f = 0; f < song.FileTracks.size(); ++f)
             tracks.push_back(TrackEvents(song, f, notes.Of(f), first, states));
-        events_ = states.Events();
+        if (chase)
+            events_ = states.Events();
         chased = events_.size();
         std::vector<Event> merged = Merged(std::move(tracks));
         events_.insert(events_.end(), merged.begin(), merged.end());

@@ -64,8 +64,9 @@ public:
 
     // The notes alone, as a stepped song plays them from position `from`.
     explicit PlaybackSchedule(const NoteList& notes, std::int64_t from = 0);
-    // The whole song played from grid position `from`.
-    PlaybackSchedule(const Song& song, std::int64_t from);
+    // The whole song played from grid position `from`. Without the chase for a schedule made
+    // again while playing (the song changed under it): the channels have their state already.
+    PlaybackSchedule(const Song& song, std::int64_t from, bool chase = true);
 
     // By time; the chase first, at 0.
     const std::vector<Event>& Events() const { return events_; }

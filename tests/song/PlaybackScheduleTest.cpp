@@ -205,6 +205,8 @@ TEST(PlaybackSchedule, StartingMidSongGivesEachChannelItsState) {
                                         "0: C1 03", "0: B1 07 40", "10416: E0 00 40",
                                         "93750: B0 07 50"}));
     EXPECT_EQ(PlaybackSchedule(song, 0).Events().size(), 10u) << "nothing to chase from 0";
+    EXPECT_EQ(Sent(PlaybackSchedule(song, 5, false)),
+              (std::vector<std::string>{"10416: E0 00 40", "93750: B0 07 50"}));
 }
 
 TEST(PlaybackSchedule, ASongAtSixteenWithoutTempoKeepsItsSteps) {
