@@ -1,7 +1,6 @@
 #pragma once
 
 #include "midi/SmfReader.h"
-#include "song/TolerantImport.h"
 
 #include <cstddef>
 #include <cstdint>
