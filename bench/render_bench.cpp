@@ -1,4 +1,7 @@
+#include "PeerCommands.h"
 #include "SongGenerator.h"
+#include "midi/ByteStream.h"
+#include "midi/devices/Synthesizer.h"
 #include "render/WavRender.h"
 #include "song/SongConversion.h"
 
@@ -6,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <sys/resource.h>
 
 namespace kadrel::bench {
@@ -89,6 +93,71 @@ BENCHMARK(BM_RenderNoteEveryPositionSixtySeconds)
     ->Arg(0)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
+    ->Iterations(3);
+
+// kadrel-render beside fluidsynth's own file player (fluidsynth -F) on the same file, each a
+// whole command from the file to the WAV file, soundfont loading included: a minute at 480
+// ticks per quarter note, 16 tracks of 250 notes with velocities, controllers and pitch bends.
+class PeerRenderFiles {
+public:
+    PeerRenderFiles() {
+        namespace fs = std::filesystem;
+        const fs::path folder = fs::temp_directory_path();
+        song = (folder / "kadrel-bench-render.mid").string();
+        wav = (folder / "kadrel-bench-render.wav").string();
+        ByteStream(MakeRichSongBytes(16, 16 * 250, 153)).SaveToFile(song);
+        std::error_code error;
+        render =
+            (fs::read_symlink("/proc/self/exe", error).parent_path() / "kadrel-render").string();
+    }
+    ~PeerRenderFiles() {
+        std::error_code ignored;
+        std::filesystem::remove(song, ignored);
+        std::filesystem::remove(wav, ignored);
+    }
+    std::string song;
+    std::string wav;
+    std::string render;
+};
+
+void RenderCommand(benchmark::State& state, bool peer) {
+    static const PeerRenderFiles files;
+    const std::vector<std::string> soundFonts = Synthesizer::SoundFontCandidates();
+    if (soundFonts.empty()) {
+        state.SkipWithError("no soundfont");
+        return;
+    }
+    const std::vector<std::string> command =
+        peer ? std::vector<std::string>{"fluidsynth", "-ni",         "-q",      "-r",
+                                        "44100",      "-g",          "0.2",     "-F",
+                                        files.wav,    soundFonts[0], files.song}
+             : std::vector<std::string>{files.render, files.song, files.wav};
+    for (auto _ : state) {
+        const double seconds = RunTimed(command);
+        if (seconds < 0) {
+            state.SkipWithError(peer ? "cannot run fluidsynth" : "cannot run kadrel-render");
+            return;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.counters["audio_s"] = MegaBytes(files.wav) * 1e6 / (RenderSampleRate * 4.0);
+}
+
+void BM_RenderKadrelCommand(benchmark::State& state) {
+    RenderCommand(state, false);
+}
+void BM_RenderFluidsynthPeer(benchmark::State& state) {
+    RenderCommand(state, true);
+}
+BENCHMARK(BM_RenderKadrelCommand)
+    ->Name("Render/kadrel_render_command")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK(BM_RenderFluidsynthPeer)
+    ->Name("Render/fluidsynth_peer")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
 } // namespace

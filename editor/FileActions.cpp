@@ -6,10 +6,13 @@
 #include "editor/TrackListView.h"
 #include "editor/Transport.h"
 #include "editor/UserDialogs.h"
+#include "midi/ByteStream.h"
 #include "midi/Midi.h"
 #include "partition/Partition.h"
 #include "song/ImportTexts.h"
+#include "song/OpenLosses.h"
 #include "song/SongConversion.h"
+#include "song/SongSave.h"
 #include "util/Error.h"
 
 #include <QFileInfo>
@@ -29,8 +32,13 @@ namespace {
 const char* const RefusedOpenText = "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.";
 
 const char* const ImportOfferText =
-    "Il peut toutefois être importé : ses notes, ses tracks et leurs instruments sont repris, "
-    "le reste (tempo, contrôleurs, vélocités...) n'est pas conservé. Voulez-vous l'importer?";
+    "Il peut toutefois être importé tel qu'il est : ses notes, ses tracks, leurs instruments et "
+    "tout le reste (tempo, contrôleurs, vélocités...) sont conservés. Voulez-vous l'importer?";
+
+// The question after an Ouvrir that read the file but not all of it.
+const char* const WholeFileOfferText =
+    "Ouvrir ce fichier en perdrait une partie : %1.\n\n"
+    "Voulez-vous plutôt l'importer tel qu'il est, sans rien perdre?";
 
 QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -124,12 +132,14 @@ void FileActions::OpenFile(const QString& chosen) {
     ui_.Partition->SetFirstMesure(0);
     ui_.Partition->SetCursorPos(0);
 
+    ByteStream bytes;
     TMidi midi;
     bool loaded = true;
     {
         BusyCursor busy;
         try {
-            midi.LoadFromFile(document_.FileName());
+            bytes.LoadFromFile(document_.FileName());
+            midi.LoadFromStream(bytes);
         } catch (const std::exception&) {
             loaded = false;
         }
@@ -163,6 +173,69 @@ void FileActions::OpenFile(const QString& chosen) {
         tracks_.ShowSelectedRow();
     }
     ui_.TrackList->setFocus();
+
+    // What the song does not hold of the file (its resolution, velocities, tempo...) is said
+    // after the read, with the offer to keep it all.
+    std::string losses;
+    {
+        BusyCursor busy;
+        try {
+            losses = OpenLosses(bytes.Bytes());
+        } catch (const std::exception&) {
+        }
+    }
+    if (!losses.empty())
+        OfferImportOfWholeFile(chosen, losses);
+}
+
+void FileActions::OfferImportOfWholeFile(const QString& path, const std::string& losses) {
+    const auto answer = dialogs_.MessageWithDefault(
+        &window_, QMessageBox::Question, QStringLiteral("Confirmation"),
+        QString::fromUtf8(WholeFileOfferText).arg(Utf8(losses)),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    std::optional<TolerantImport> song;
+    {
+        BusyCursor busy;
+        try {
+            song = ImportMidiFile(path.toStdString());
+        } catch (const SmfReadError& refused) {
+            ShowError(Utf8(ImportRefusalText(refused.Reason(), refused.Offset())));
+            return;
+        }
+    }
+    ShowImported(std::move(*song), path);
+}
+
+void FileActions::OpenStartFile(const QString& path) {
+    bool whole = false;
+    try {
+        ByteStream bytes;
+        bytes.LoadFromFile(path.toStdString());
+        whole = OpenLosses(bytes.Bytes()).empty();
+    } catch (const std::exception&) {
+        // Ouvrir cannot read it, or cannot read it at all: the import decides.
+    }
+    if (whole) {
+        OpenFile(path);
+        return;
+    }
+    std::optional<TolerantImport> song;
+    {
+        BusyCursor busy;
+        try {
+            song = ImportMidiFile(path.toStdString());
+        } catch (const std::exception&) {
+        }
+    }
+    if (!song) {
+        // Neither reads it: Ouvrir says so, as it does for any file it refuses.
+        OpenFile(path);
+        return;
+    }
+    document_.Replace(Song(), true);
+    ShowImported(std::move(*song), path);
 }
 
 void FileActions::ImporterClick() {
@@ -220,15 +293,17 @@ void FileActions::ImportFile(const QString& path) {
 }
 
 void FileActions::ShowImported(TolerantImport imported, const QString& path) {
-    const std::vector<SongTrack> tracks = imported.Tracks;
-    const std::size_t notes = imported.Notes.size();
+    const std::vector<SongTrack> tracks = imported.Content.Tracks;
+    const std::size_t notes = imported.Content.Notes.size();
+    const bool whole = imported.Unread.empty();
     {
         BusyCursor busy;
-        // The song is not the file: saving asks for a name, and it is modified until saved.
-        Song song;
-        song.Tracks = std::move(imported.Tracks);
-        song.Notes = std::move(imported.Notes);
-        document_.Replace(std::move(song), false);
+        // A song that holds the whole file is that file: it keeps its name and is saved where it
+        // was. One the reader could not read whole has no name and stays modified until saved,
+        // so that the original cannot be replaced by mistake.
+        Song song = std::move(imported.Content);
+        song.FileName = whole ? path.toStdString() : std::string();
+        document_.Replace(std::move(song), whole);
         ShowFromStart();
         tracks_.UpdateTrackButtons();
     }
@@ -238,9 +313,9 @@ void FileActions::ShowImported(TolerantImport imported, const QString& path) {
     for (const SongTrack& track : tracks)
         transport_.SendChangePatch(track.Channel, track.Program);
 
-    if (imported.Dropped.Any())
+    if (!whole)
         dialogs_.Message(&window_, QMessageBox::Information, QStringLiteral("Information"),
-                         Utf8(ImportSummaryText(tracks.size(), notes, imported.Dropped)),
+                         Utf8(ImportSummaryText(tracks.size(), notes, imported.Unread)),
                          QMessageBox::Ok);
 }
 
@@ -251,7 +326,7 @@ void FileActions::EnregistrerClick() {
     }
     {
         BusyCursor busy;
-        ExportSong(document_.Content()).SaveToFile(document_.FileName());
+        SaveSong(document_.Content(), document_.FileName());
     }
     RememberFileFolder(QString::fromStdString(document_.FileName()));
     document_.MarkSaved();

@@ -36,8 +36,12 @@ public:
     void DeasmClick();
 
     // Opens path as Ouvrir does once its dialog has chosen it: a file that Ouvrir refuses gets
-    // Ouvrir's box, with the import offer when the import can read it.
+    // Ouvrir's box, with the import offer when the import can read it; a file that Ouvrir reads
+    // but not whole gets the offer of the import that keeps it whole.
     void OpenFile(const QString& path);
+    // The file given at start: opened as Ouvrir opens it when that loses nothing of it, else
+    // imported as it is at once.
+    void OpenStartFile(const QString& path);
 
     // Asks whether to save unsaved changes before the song is dropped. True when the caller may
     // go on: nothing to save, Non, or Oui and the song was saved. False on Annuler, and when Oui
@@ -55,8 +59,11 @@ private:
     // with the reason, and the song stays as it was.
     void ImportFile(const QString& path);
     // Puts an imported song in place of the song, shows it from its start, sends its programs
-    // and tells what was not kept.
+    // and tells what the reader could not read, if anything.
     void ShowImported(TolerantImport imported, const QString& path);
+    // After Ouvrir read path but not all of it: offers the import that keeps it whole, saying
+    // what Ouvrir loses, and imports it on Oui.
+    void OfferImportOfWholeFile(const QString& path, const std::string& losses);
     // After Ouvrir refused path: offers to import it when the tolerant reader takes it, and
     // imports it on Oui. Otherwise shows Ouvrir's own box.
     void OfferImportAfterRefusedOpen(const QString& path);

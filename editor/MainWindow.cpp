@@ -389,7 +389,7 @@ void TMain::RunStart() {
         ShowError(std::exchange(startError_, QString()));
     if (!startFile_.isEmpty()) {
         const QString file = std::exchange(startFile_, QString());
-        RunHandler([this, &file] { files_->OpenFile(file); });
+        RunHandler([this, &file] { files_->OpenStartFile(file); });
     }
 }
 

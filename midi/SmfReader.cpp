@@ -1,8 +1,11 @@
 #include "midi/SmfReader.h"
 
+#include "midi/ByteStream.h"
 #include "midi/FileBytes.h"
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -25,8 +28,10 @@ std::pair<std::size_t, std::size_t> Unwrapped(ByteSpan bytes) {
 // Walks one track chunk's data [start, end) of bytes.
 class TrackReader {
 public:
-    TrackReader(ByteSpan bytes, std::size_t start, std::size_t end, SmfTrack& track)
-        : bytes_(bytes.first(end)), pos_(start), end_(end), track_(track) {}
+    TrackReader(ByteSpan bytes, std::size_t start, std::size_t end, SmfTrack& track,
+                std::uint32_t number, std::vector<SmfDrop>& dropped)
+        : bytes_(bytes.first(end)), pos_(start), end_(end), track_(track), number_(number),
+          dropped_(dropped) {}
 
     void Run() {
         std::uint8_t running = 0;
@@ -36,11 +41,12 @@ public:
         std::uint32_t carried = 0;
         while (pos_ < end_) {
             SmfEvent event;
+            const std::size_t eventAt = pos_;
             if (interrupted) {
                 event.Delta = carried;
                 interrupted = false;
             } else if (!ReadQuantity(event.Delta) || pos_ >= end_) {
-                return; // cut short: a dangling delta time makes no event
+                return Drop(SmfDropKind::CutShort, eventAt); // a dangling delta time
             }
             const std::size_t statusAt = pos_;
             std::uint8_t status = bytes_[pos_];
@@ -61,21 +67,22 @@ public:
                     running = status;
                     break;
                 case Data::CutShort:
-                    return;
+                    return Drop(SmfDropKind::CutShort, eventAt);
                 case Data::Interrupted:
+                    Drop(SmfDropKind::Interrupted, pos_);
                     interrupted = true;
                     carried = event.Delta;
                     continue;
                 }
             } else if (status == 0xF0 || status == 0xF7) {
                 if (!Payload(event))
-                    return;
+                    return Drop(SmfDropKind::CutShort, eventAt);
             } else if (status == 0xFF) {
                 if (pos_ >= end_)
-                    return;
+                    return Drop(SmfDropKind::CutShort, eventAt);
                 event.Data1 = bytes_[pos_++];
                 if (!Payload(event))
-                    return;
+                    return Drop(SmfDropKind::CutShort, eventAt);
             } else {
                 throw SmfReadError(SmfRefusal::SystemStatusInTrack, statusAt);
             }
@@ -118,10 +125,14 @@ private:
         return Data::Complete;
     }
 
+    void Drop(SmfDropKind kind, std::size_t at) { dropped_.push_back({kind, number_, at}); }
+
     ByteSpan bytes_; // the file up to the end of the chunk
     std::size_t pos_;
     std::size_t end_;
     SmfTrack& track_;
+    std::uint32_t number_;
+    std::vector<SmfDrop>& dropped_;
 
     // The payload of a sysex or meta event: its length, then that many bytes. False when the
     // chunk ends before them.
@@ -164,7 +175,12 @@ const char* SmfRefusalName(SmfRefusal reason) {
     return "Unreadable file";
 }
 
-SmfFile ReadSmf(std::span<const std::uint8_t> bytes) {
+namespace {
+
+// The most events reserved for a track before reading it (64 MB).
+constexpr std::size_t MaxReserved = std::size_t{1} << 22;
+
+SmfFile Read(std::span<const std::uint8_t> bytes) {
     SmfFile file;
     file.Bytes = bytes;
     const auto [begin, end] = Unwrapped(bytes);
@@ -189,18 +205,39 @@ SmfFile ReadSmf(std::span<const std::uint8_t> bytes) {
         throw SmfReadError(SmfRefusal::ZeroDivision, begin + (timeCode ? 13 : 12));
 
     std::size_t at = header->End;
-    while (file.Tracks.size() < declared) {
-        const auto chunk = ChunkAt(smf, at, ByteOrder::BigEndian);
-        if (!chunk)
-            break;
-        if (TagAt(smf, at, "MTrk")) {
+    while (const auto chunk = ChunkAt(smf, at, ByteOrder::BigEndian)) {
+        const auto count = static_cast<std::uint32_t>(file.Tracks.size());
+        if (TagAt(smf, at, "MTrk") && count < declared) {
             SmfTrack& track = file.Tracks.emplace_back();
             track.DataStart = chunk->Start();
-            TrackReader(bytes, chunk->Start(), chunk->End, track).Run();
+            // Events take three bytes or more as files are written: room for that many at once
+            // spares copying a large track as it grows. Memory not used is never touched.
+            track.Events.reserve(
+                std::min<std::size_t>((chunk->End - chunk->Start()) / 3, MaxReserved));
+            TrackReader(bytes, chunk->Start(), chunk->End, track, count, file.Dropped).Run();
+        } else {
+            // Chunks of other types, and tracks beyond the header's count, are kept as they are.
+            SmfChunk& other = file.OtherChunks.emplace_back();
+            std::copy_n(&smf[at], 4, other.Id.begin());
+            other.DataStart = chunk->Start();
+            other.Length = chunk->End - chunk->Start();
+            other.BeforeTrack = count;
         }
         at = chunk->End;
     }
     return file;
+}
+
+} // namespace
+
+SmfFile ReadSmf(std::span<const std::uint8_t> bytes) {
+    try {
+        return Read(bytes);
+    } catch (const std::bad_alloc&) {
+        throw Error(OutOfMemoryText);
+    } catch (const std::length_error&) {
+        throw Error(OutOfMemoryText);
+    }
 }
 
 } // namespace kadrel

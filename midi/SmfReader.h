@@ -2,6 +2,7 @@
 
 #include "util/Error.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -62,26 +63,58 @@ struct SmfTrack {
     std::vector<SmfEvent> Events;
 };
 
+// What the reader could not read in a file it accepts, and so left out.
+enum class SmfDropKind : std::uint8_t {
+    CutShort,    // an event cut by the end of its chunk (and what followed it there)
+    Interrupted, // a channel message cut by a status byte where a data byte belongs
+};
+
+// Something left out, and where: the track chunk (counted from 0) and the offset in the file of
+// the byte at fault (the first byte of a cut event, the status byte of an interruption).
+struct SmfDrop {
+    SmfDropKind Kind = SmfDropKind::CutShort;
+    std::uint32_t Track = 0;
+    std::size_t Offset = 0;
+
+    bool operator==(const SmfDrop&) const = default;
+};
+
+// A chunk not read as a track: of another type, or a track chunk beyond those the header
+// declares. Its data lies in the file's bytes (cut at the end of the file).
+struct SmfChunk {
+    std::array<char, 4> Id{};
+    std::size_t DataStart = 0;
+    std::size_t Length = 0;
+    std::uint32_t BeforeTrack = 0; // the number of tracks read before it
+};
+
 // What the tolerant reader found. It refers to the bytes it was read from for the payloads of
 // sysex and meta events: they must outlive it.
 struct SmfFile {
     std::uint16_t Format = 0;   // as stored: 0, 1, 2 (other values are kept as they are)
     std::uint16_t Division = 0; // as stored; top bit set: time-code (frames, ticks per frame)
     std::vector<SmfTrack> Tracks;
+    std::vector<SmfChunk> OtherChunks;   // in file order
+    std::vector<SmfDrop> Dropped;        // in file order
     std::span<const std::uint8_t> Bytes; // the whole file
 
     // The payload of a sysex or meta event of track.
     std::span<const std::uint8_t> Payload(const SmfTrack& track, const SmfEvent& event) const {
         return Bytes.subspan(track.DataStart + event.DataOffset, event.DataLength);
     }
+    std::span<const std::uint8_t> Data(const SmfChunk& chunk) const {
+        return Bytes.subspan(chunk.DataStart, chunk.Length);
+    }
 };
 
 // Reads a Standard MIDI File as real files hold it: formats 0, 1 and 2; a header of 6 bytes or
-// more; chunks other than MTrk skipped; the tracks present when fewer than declared; each
+// more; chunks other than MTrk kept aside; the tracks present when fewer than declared; each
 // track within its chunk length (cut at the end of the file); a RIFF RMID wrapper; running
 // status (not cancelled by sysex or meta events); every channel message, sysex and meta event.
-// An event cut short by the end of its chunk is dropped and ends the track. Throws SmfReadError
-// for what cannot be read. Never reads outside bytes, and allocates only for events present.
+// An event cut short by the end of its chunk is dropped and ends the track; a channel message
+// interrupted by a status byte is dropped; both are told in Dropped. Throws SmfReadError for
+// what cannot be read, and Error(OutOfMemoryText) when memory runs out. Never reads outside
+// bytes, and allocates only for what is present.
 SmfFile ReadSmf(std::span<const std::uint8_t> bytes);
 
 // A short English description of a refusal, for logs and the error's what().

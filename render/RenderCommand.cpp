@@ -18,9 +18,10 @@ constexpr const char* UsageLine = "Utilisation : kadrel-render MORCEAU.mid SORTI
 int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         out << UsageLine << "\n"
-            << "Joue MORCEAU.mid avec le synthétiseur intégré, 30 ms par position, et écrit le\n"
-            << "son dans SORTIE.wav (WAV PCM 16 bits stéréo, 44,1 kHz). Un fichier existant\n"
-            << "n'est remplacé qu'une fois le nouveau entièrement écrit.\n";
+            << "Joue MORCEAU.mid avec le synthétiseur intégré, à son tempo, avec ses vélocités,\n"
+            << "contrôleurs et instruments, et écrit le son dans SORTIE.wav (WAV PCM 16 bits\n"
+            << "stéréo, 44,1 kHz). Un fichier existant n'est remplacé qu'une fois le nouveau\n"
+            << "entièrement écrit.\n";
         return RenderOk;
     }
     // Anything that looks like an option is one this command does not know.

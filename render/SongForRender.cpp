@@ -13,10 +13,7 @@ Song LoadSongForRender(const std::string& fileName) {
     } catch (const SmfReadError& refused) {
         throw Error(ImportRefusalText(refused.Reason(), refused.Offset()));
     }
-    Song song;
-    song.Tracks = std::move(imported.Tracks);
-    song.Notes = std::move(imported.Notes);
-    return song;
+    return std::move(imported.Content);
 }
 
 } // namespace kadrel

@@ -5,6 +5,8 @@
 #include "song/PlaybackSchedule.h"
 #include "util/Error.h"
 
+#include <fluidsynth.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -74,10 +76,12 @@ void LoadGeneralMidiSoundFont(Synthesizer& synth) {
                 Synthesizer::SoundFontFolder);
 }
 
-// A short message due at a frame of the sound.
+// A short message, or a sysex, due at a frame of the sound.
 struct TimedMessage {
     std::int64_t Frame;
     std::uint32_t Message;
+    const std::uint8_t* SysEx = nullptr; // its bytes between F0 and F7
+    std::uint32_t SysExLength = 0;
 };
 
 // One synthesizer playing some of the channels. The synthesizers are independent and their
@@ -90,11 +94,20 @@ public:
     ChannelGroup() : synth_(std::make_unique<Synthesizer>()) { LoadGeneralMidiSoundFont(*synth_); }
 
     void Add(std::int64_t frame, std::uint32_t message) { messages_.push_back({frame, message}); }
+    void AddSysEx(std::int64_t frame, const std::uint8_t* data, std::uint32_t length) {
+        messages_.push_back({frame, 0, data, length});
+    }
 
     // Sends the messages due by now.
     void SendDue() {
-        while (next_ < messages_.size() && messages_[next_].Frame <= frame_)
-            synth_->ShortMsg(messages_[next_++].Message);
+        while (next_ < messages_.size() && messages_[next_].Frame <= frame_) {
+            const TimedMessage& m = messages_[next_++];
+            if (m.SysEx == nullptr)
+                synth_->ShortMsg(m.Message);
+            else
+                fluid_synth_sysex(synth_->Synth(), reinterpret_cast<const char*>(m.SysEx),
+                                  static_cast<int>(m.SysExLength), nullptr, nullptr, nullptr, 0);
+        }
     }
 
     // Renders on up to frame end into left and right, sending each message once the sound has
@@ -198,7 +211,7 @@ std::array<int, 16> ShareChannels(const std::vector<PlaybackSchedule::Event>& ev
                                   int& groups) {
     std::array<std::int64_t, 16> load{};
     for (const auto& event : events)
-        if (event.Note->Channel < 16)
+        if (event.Note != nullptr && event.Note->Channel < 16)
             ++load[event.Note->Channel];
     std::array<int, 16> order{};
     for (int c = 0; c < 16; ++c)
@@ -243,14 +256,16 @@ void AppendFrames(ByteStream& out, const std::vector<float>& left, const std::ve
 
 std::optional<ByteStream> RenderWavBytes(const Song& song, const RenderProgress& progress,
                                          int threads) {
-    // Exactly what Jouer sends from the cursor at 0: the step of position q starts (q + 1)
-    // steps in, its note-offs before its note-ons.
-    const PlaybackSchedule schedule(song.Notes, 0);
+    // Exactly what Jouer sends from the cursor at 0.
+    const PlaybackSchedule schedule(song, 0);
     const std::vector<PlaybackSchedule::Event>& events = schedule.Events();
-    const std::int64_t lastEventPosition = events.empty() ? -1 : events.back().Position;
-    const std::int64_t lastEventFrame = (lastEventPosition + 1) * RenderFramesPerStep;
+    const auto frameOf = [](std::int64_t us) { return (us * RenderSampleRate + 500000) / 1000000; };
+    const std::int64_t lastEventUs = events.empty() ? 0 : events.back().TimeUs;
+    const std::int64_t lastEventFrame = events.empty() ? 0 : frameOf(lastEventUs);
     const std::int64_t limit = lastEventFrame + RenderTailSteps * RenderFramesPerStep;
-    const std::int64_t lastPosition = lastEventPosition + RenderTailSteps;
+    const std::int64_t tailUs = RenderTailSteps * PlaybackStepMs * 1000;
+    const std::int64_t lastPosition =
+        events.empty() ? RenderTailSteps - 1 : schedule.PositionAt(lastEventUs + tailUs);
     if (limit > MaxFrames)
         throw Error("Le morceau est trop long pour un fichier WAV.");
 
@@ -264,23 +279,31 @@ std::optional<ByteStream> RenderWavBytes(const Song& song, const RenderProgress&
     const std::array<int, 16> groupOf = ShareChannels(events, ThreadsToUse(threads), groupCount);
     std::vector<ChannelGroup> groups(static_cast<std::size_t>(groupCount));
 
-    // The rows' programs first, in row order, then the notes; a row or a note on channel 16 or
-    // more cannot sound (playback refuses to send it) and is passed over.
+    // A song of Kadrel's own gives each row's program at the start, in row order; an imported
+    // one has its own program changes. A row or a note on channel 16 or more cannot sound
+    // (playback refuses to send it) and is passed over.
     for (const SongTrack& track : song.Tracks) {
-        if (track.Channel < 0 || track.Channel > 15 || track.Program >= InstrumentCount)
+        if (song.KeepsFile || track.Channel < 0 || track.Channel > 15 ||
+            track.Program >= InstrumentCount)
             continue;
         groups[groupOf[track.Channel]].Add(0, 0xC0u | static_cast<std::uint32_t>(track.Channel) |
                                                   static_cast<std::uint32_t>(track.Program) << 8);
     }
     for (const auto& event : events) {
-        const TMidiNote& note = *event.Note;
-        if (note.Channel > 15)
+        if (event.Note != nullptr && event.Note->Channel > 15)
             continue;
-        const std::uint32_t status = (event.On ? 0x90u : 0x80u) | note.Channel;
-        const std::uint32_t velocity = event.On ? 127u : 0u;
-        groups[groupOf[note.Channel]].Add((event.Position + 1) * RenderFramesPerStep,
-                                          status | std::uint32_t{note.NoteNum} << 8 |
-                                              velocity << 16);
+        const std::int64_t frame = frameOf(event.TimeUs);
+        if (!event.IsSysEx()) {
+            groups[groupOf[event.Status & 0x0F]].Add(frame, event.ShortMessage());
+            continue;
+        }
+        // A system exclusive message, whole (F0 ... F7), reaches every synthesizer; the
+        // continuations and escapes of F7 events are not messages of their own.
+        if (event.Status != 0xF0 || event.SysExLength == 0)
+            continue;
+        const bool ended = event.SysEx[event.SysExLength - 1] == 0xF7;
+        for (ChannelGroup& group : groups)
+            group.AddSysEx(frame, event.SysEx, event.SysExLength - (ended ? 1 : 0));
     }
 
     // The programs are chosen here, one synthesizer after the other: choosing one loads its
@@ -328,8 +351,8 @@ std::optional<ByteStream> RenderWavBytes(const Song& song, const RenderProgress&
         frame = std::min(chunkEnd, end);
         if (frame >= end)
             break;
-        const std::int64_t position =
-            std::clamp<std::int64_t>(frame / RenderFramesPerStep - 1, 0, lastPosition);
+        const std::int64_t position = std::clamp<std::int64_t>(
+            schedule.PositionAt(frame * 1000000 / RenderSampleRate), 0, lastPosition);
         if (progress && !progress(position, lastPosition))
             return std::nullopt;
     }

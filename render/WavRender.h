@@ -12,7 +12,7 @@
 namespace kadrel {
 
 // Told how far the export has come: the position being rendered and the last position it can
-// reach (the last note-off's plus the 3 s that its release may last). Returning false cancels.
+// reach (the last message's plus the 3 s that a release may last). Returning false cancels.
 // Called on the caller's thread, about every 0.3 s of sound and once more at the end with the
 // last position, so a progress dialog can be driven from it directly.
 using RenderProgress = std::function<bool(std::int64_t position, std::int64_t lastPosition)>;
@@ -27,12 +27,14 @@ inline constexpr std::int64_t RenderTailSteps = 100;
 // many frames (0.1 s), which the file keeps. A song without notes is exactly this long, silent.
 inline constexpr std::int64_t RenderSilenceFrames = 4410;
 
-// Plays the song as Jouer does from position 0 (same schedule, 30 ms per position, velocity
-// 127, each row's program on its channel at the start) through the built-in synthesizer with
-// the system's General MIDI soundfont, faster than real time, into the bytes of a 16-bit
-// stereo PCM WAV file, built in memory (about 10 MB a minute). Returns nothing when progress
-// cancels. Throws Error when no soundfont can
-// be loaded, when the song is too long for a WAV file, or when memory runs out.
+// Plays the song as Jouer does from position 0 (the same schedule: a song of Kadrel's own at 30
+// ms per position and velocity 127 with each row's program on its channel at the start, any
+// other with its tempo, velocities, controllers, programs and sysex) through the built-in
+// synthesizer with the system's General MIDI soundfont, faster than real time, into the bytes
+// of a 16-bit stereo PCM WAV file, built in memory (about 10 MB a minute). Positions told to
+// progress are grid positions (16 to the quarter note). Returns nothing when progress cancels.
+// Throws Error when no soundfont can be loaded, when the song is too long for a WAV file, or
+// when memory runs out.
 // threads: how many synthesizers share the channels, each on its own thread; 0 for one per
 // processor, at most RenderMaxThreads. The sound is the same whatever the number but for the
 // first 64 frames of some notes (about -50 dB of difference over a dense song), as long as

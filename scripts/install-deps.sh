@@ -17,8 +17,9 @@ packages=(
     clang libclang-rt-dev
     # checks of the desktop entry and the AppStream metainfo
     desktop-file-utils appstream
-    # the peer measured beside kadrel-disasm in the benchmarks
-    midicsv
+    # the peers measured beside kadrel-disasm, the import and kadrel-render in the benchmarks;
+    # fluidsynth's own file player is also what the render tests compare kadrel-render with
+    midicsv fluidsynth
 )
 # The sound measurements of scripts/measure-sound.py, only when asked for: a sound server with
 # its tools, numpy for the analysis, and a virtual display for the editor.

@@ -24,28 +24,6 @@ const char* RefusalText(SmfRefusal reason) {
     return "Le format n'est pas reconnu";
 }
 
-// A count and its noun, singular for 0 and 1 as French has it.
-std::string Counted(std::uint64_t count, const char* singular, const char* plural) {
-    return GroupedNumber(count) + " " + (count > 1 ? plural : singular);
-}
-
-struct KindNouns {
-    DroppedKind kind;
-    const char* singular;
-    const char* plural;
-};
-
-constexpr KindNouns Kinds[] = {
-    {DroppedKind::Controllers, "contrôleur", "contrôleurs"},
-    {DroppedKind::PitchBends, "pitch bend", "pitch bends"},
-    {DroppedKind::KeyPressures, "pression polyphonique", "pressions polyphoniques"},
-    {DroppedKind::ChannelPressures, "pression de canal", "pressions de canal"},
-    {DroppedKind::SysEx, "message système exclusif", "messages système exclusif"},
-    {DroppedKind::ProgramChanges, "changement de programme", "changements de programme"},
-    {DroppedKind::TempoChanges, "changement de tempo", "changements de tempo"},
-    {DroppedKind::MetaEvents, "méta-événement", "méta-événements"},
-};
-
 } // namespace
 
 std::string GroupedNumber(std::uint64_t value) {
@@ -64,15 +42,29 @@ std::string ImportRefusalText(SmfRefusal reason, std::size_t offset) {
            " (position " + std::to_string(offset) + " dans le fichier).";
 }
 
-std::string ImportSummaryText(std::size_t rows, std::size_t notes, const DroppedCounts& dropped) {
+std::string Counted(std::uint64_t count, const char* singular, const char* plural) {
+    return GroupedNumber(count) + " " + (count > 1 ? plural : singular);
+}
+
+std::string ImportSummaryText(std::size_t rows, std::size_t notes,
+                              const std::vector<SmfDrop>& unread) {
     std::string text = "Importé : " + Counted(rows, "track", "tracks") + ", " +
                        Counted(notes, "note", "notes") + ".";
-    if (!dropped.Any())
+    if (unread.empty())
         return text;
-    text += "\nNon conservés :";
-    for (const KindNouns& k : Kinds)
-        if (dropped[k.kind] != 0)
-            text += "\n" + Counted(dropped[k.kind], k.singular, k.plural);
+    text += unread.size() > 1 ? "\nNon lus :" : "\nNon lu :";
+    // A damaged file can have thousands: the first ones say what and where.
+    constexpr std::size_t Shown = 10;
+    for (std::size_t i = 0; i < unread.size() && i < Shown; ++i) {
+        const SmfDrop& drop = unread[i];
+        text += drop.Kind == SmfDropKind::CutShort
+                    ? "\nun événement coupé par la fin de son bloc"
+                    : "\nun message interrompu par un octet de statut";
+        text += " (track " + std::to_string(drop.Track) + ", position " +
+                std::to_string(drop.Offset) + " dans le fichier)";
+    }
+    if (unread.size() > Shown)
+        text += "\net " + Counted(unread.size() - Shown, "autre", "autres");
     return text;
 }
 

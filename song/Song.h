@@ -24,7 +24,7 @@ inline constexpr std::uint32_t NoOrder = std::numeric_limits<std::uint32_t>::max
 struct TMidiNote {
     std::uint8_t NoteNum = 0; // MIDI note number, 0..127
     std::int32_t Pos = 0;     // start, in ticks
-    std::int32_t Len = 0;     // length in ticks; the import never leaves it below 1
+    std::int32_t Len = 0;     // length in ticks; 0 only for a file's note ended at its start
     std::uint8_t Channel = 0; // channel 0..15 on which the note sounds and is saved
     // Number of the owning track row. Wider than a byte: an imported file makes a row for each
     // track and channel, which can be far more than 256, and their notes must not fold onto the
@@ -46,6 +46,13 @@ struct TMidiNote {
     // True while the note is as its file held it (its events are written back where they were).
     bool FromFile() const { return StartOrder != NoOrder; }
     std::int64_t EndPos() const { return std::int64_t{Pos} + Len; }
+    // Whoever changes a note's time, length, number, channel or velocity calls this: the note is
+    // then written where the rules for edited notes put it, with every status byte.
+    void MarkEdited() {
+        StartOrder = NoOrder;
+        EndOrder = NoOrder;
+        Flags = 0;
+    }
 
     bool operator==(const TMidiNote&) const = default;
 };
@@ -63,6 +70,10 @@ struct SongTrack {
     // The file track that holds the row's notes and its channel's events (imported songs; a
     // song made in Kadrel has one file track per row, in row order).
     std::uint32_t FileTrack = 0;
+    // The program change that gave the row its instrument (imported songs): its file track and
+    // its order there; NoOrder when none did.
+    std::uint32_t ProgramTrack = 0;
+    std::uint32_t ProgramOrder = NoOrder;
 
     bool operator==(const SongTrack&) const = default;
 };
@@ -76,22 +87,26 @@ struct KeptEvent {
     std::uint8_t Status = 0; // 0x80..0xEF, 0xF0, 0xF7 or 0xFF
     std::uint8_t Data1 = 0;  // first data byte, or the type of a meta event
     std::uint8_t Data2 = 0;  // second data byte (0 for one-byte messages)
-    std::uint8_t Flags = 0;  // RunningStatus
+    std::uint8_t Flags = 0;  // RunningStatus, Added
     // A sysex or meta event's data: where it lies in its file track's Payloads, and how long.
     std::uint32_t PayloadOffset = 0;
     std::uint32_t PayloadLength = 0;
 
     static constexpr std::uint8_t RunningStatus = 1;
+    // Added in Kadrel (a track name, a program change): written first among the events of its
+    // tick. Its order is a new number all the same, so that it can be found again.
+    static constexpr std::uint8_t Added = 2;
 
     bool operator==(const KeptEvent&) const = default;
 };
 
-// A track chunk of the file, without its notes (they are the song's Notes of its rows).
+// A track chunk of the file, without its notes (they are the song's Notes of its rows). Its
+// end of track is always its last event, so it needs no order of its own.
 struct FileTrack {
-    std::vector<KeptEvent> Events;      // in file order
+    std::vector<KeptEvent> Events;      // by tick, in the order they are written
     std::vector<std::uint8_t> Payloads; // the data of its sysex and meta events
-    std::int64_t EndTick = 0;           // the tick of its end of track
-    std::uint32_t EndOrder = NoOrder;   // the place of its end-of-track event, if it has one
+    std::int64_t EndTick = 0;           // the tick of its end of track (of its last event if none)
+    std::uint32_t NextOrder = 0;        // above every order used in the track
 
     bool operator==(const FileTrack&) const = default;
 };
@@ -124,6 +139,8 @@ struct Song {
     std::uint16_t Division = 16;
     std::vector<FileTrack> FileTracks;
     std::vector<OtherChunk> OtherChunks;
+
+    bool operator==(const Song&) const = default;
 };
 
 // The division of the songs Kadrel makes: 16 ticks per quarter note.

@@ -25,7 +25,8 @@ void ImportSong(const TMidi& midi, Song& song, const ChangePatchSender& changePa
     NoteList& notes = song.Notes;
     const std::size_t firstRow = song.Tracks.size();
     for (std::size_t t = 0; t < midi.Tracks.size(); ++t)
-        song.Tracks.push_back({"", static_cast<std::int32_t>(t), 0});
+        song.Tracks.push_back(
+            {"", static_cast<std::int32_t>(t), 0, static_cast<std::uint32_t>(firstRow + t)});
 
     // The place of the last note of each number, so that a note-off finds it at once instead of
     // searching the whole list backwards.

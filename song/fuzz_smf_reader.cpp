@@ -2,7 +2,7 @@
 // what the sanitizers catch, it checks that
 // - what the reader reads, written back by WriteSmf, reads the same;
 // - the import keeps every note within the song (a position and an end up to 2^31 - 1, a
-//   length of at least 1, a row that exists and has the note's channel);
+//   length of at least 0, a row that exists and has the note's channel);
 // - the full listing (--all) shows every byte of the source once, in order.
 
 #include "disasm/Disassembler.h"
@@ -46,12 +46,12 @@ bool SameEvents(const kadrel::SmfFile& a, const kadrel::SmfFile& b) {
 }
 
 void CheckImport(const kadrel::SmfFile& file) {
-    const kadrel::TolerantImport song = kadrel::ImportSmf(file);
+    const kadrel::Song song = kadrel::ImportSmf(file).Content;
     for (const auto& note : song.Notes) {
-        Require(note->Pos >= 0 && note->Len >= 1);
-        Require(std::int64_t{note->Pos} + note->Len <= std::numeric_limits<std::int32_t>::max());
-        Require(note->NoteNum < 128 && note->Track < song.Tracks.size());
-        Require(song.Tracks[note->Track].Channel == note->Channel);
+        Require(note.Pos >= 0 && note.Len >= 0);
+        Require(note.EndPos() <= std::numeric_limits<std::int32_t>::max());
+        Require(note.NoteNum < 128 && note.Track < song.Tracks.size());
+        Require(song.Tracks[note.Track].Channel == note.Channel);
     }
     for (const auto& track : song.Tracks)
         Require(track.Channel < 16 && track.Program < 128);

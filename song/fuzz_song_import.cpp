@@ -1,10 +1,16 @@
-// libFuzzer target: the song import and export over arbitrary bytes. A file that the reader
-// accepts becomes a song whose notes all lie within the positions a note can hold; that song,
-// saved and opened again, must give the same notes whenever the import can tell them apart
-// (within a track, no two notes of one number overlap or touch).
+// libFuzzer target: the song import and export over arbitrary bytes.
+// - Ouvrir: a file that it reads becomes a song whose notes all lie within the positions a note
+//   can hold; that song, saved and opened again, must give the same notes whenever the import
+//   can tell them apart (within a track, no two notes of one number overlap or touch).
+// - The import: a file that the tolerant reader accepts always saves; saved and imported again
+//   it gives the same song, and saved again the same bytes; when the reader dropped nothing,
+//   the saved file holds the file's events.
 
 #include "midi/ByteStream.h"
+#include "song/OpenLosses.h"
 #include "song/SongConversion.h"
+#include "song/SongSave.h"
+#include "song/TolerantImport.h"
 #include "util/Error.h"
 
 #include <algorithm>
@@ -63,9 +69,36 @@ bool Import(const std::vector<std::uint8_t>& bytes, Song& song) {
     return true;
 }
 
+void FaithfulImport(const std::vector<std::uint8_t>& bytes) {
+    SmfFile file;
+    try {
+        file = ReadSmf(bytes);
+    } catch (const Error&) {
+        return;
+    }
+    const Song song = ImportSmf(file).Content;
+    for (const TMidiNote& n : song.Notes) {
+        Require(n.Pos >= 0 && n.Len >= 0 && n.EndPos() <= MaxTick);
+        Require(n.NoteNum <= 127 && n.Channel <= 15 && n.Track < song.Tracks.size());
+        Require(song.Tracks[n.Track].FileTrack < song.FileTracks.size());
+    }
+    const std::vector<std::uint8_t> saved = SongFileBytes(song);
+    const SmfFile reread = ReadSmf(saved);
+    Require(reread.Dropped.empty());
+    Song again = ImportSmf(reread).Content;
+    // A format 0 file of several tracks is saved as format 1.
+    if (song.Format == 0 && song.FileTracks.size() > 1)
+        again.Format = 0;
+    Require(again == song);
+    Require(SongFileBytes(again) == saved);
+    if (file.Dropped.empty() && again.Format == reread.Format)
+        Require(SameEvents(file, reread));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FaithfulImport(std::vector<std::uint8_t>(data, data + size));
     Song song;
     if (!Import(std::vector<std::uint8_t>(data, data + size), song))
         return 0;

@@ -152,6 +152,51 @@ TEST(SmfWriter, WritesTheFileBack) {
         EXPECT_EQ(Hex(WriteSmf(ReadSmf(c.file), c.mode)), Hex(c.written)) << c.what;
 }
 
+// "ID@before[data]" for each chunk kept aside, then "cut|interrupted tTrack @offset" for each drop.
+std::string Aside(const SmfFile& file) {
+    std::string s;
+    for (const SmfChunk& c : file.OtherChunks) {
+        s += std::string(c.Id.begin(), c.Id.end()) + "@" + std::to_string(c.BeforeTrack) + "[";
+        for (std::uint8_t b : file.Data(c))
+            s += HexByte(b);
+        s += "] ";
+    }
+    for (const SmfDrop& d : file.Dropped)
+        s += std::string(d.Kind == SmfDropKind::CutShort ? "cut" : "interrupted") + " t" +
+             std::to_string(d.Track) + " @" + std::to_string(d.Offset) + " ";
+    return s;
+}
+
+TEST(SmfReader, KeepsOtherChunksAsideAndTellsWhatItDropped) {
+    const struct {
+        const char* what;
+        Bytes file;
+        const char* aside;
+    } cases[] = {
+        {"chunks before, between and after the tracks; a track chunk beyond the declared ones",
+         Cat({Header(1, 1, 96),
+              Chunk("XFIH", {1, 2}),
+              Chunk("MTrk", {0, 0xC0, 1}),
+              Chunk("MTrk", {0, 0xC1, 2}),
+              Chunk("ABCD", {}),
+              {'M', 'T'}}),
+         "XFIH@0[0102] MTrk@1[00C102] ABCD@1[] "},
+        {"a chunk cut by the end of the file keeps what is there",
+         Cat({Header(1, 0, 96), Chunk("XFIH", {1, 2}, 9)}), "XFIH@0[0102] "},
+        {"a message cut by the end of its chunk: where its delta time starts",
+         Smf(0, 96, {{0, 0xC0, 1, 0, 0x90, 0x3C}}), "cut t0 @25 "},
+        {"a dangling delta time", Smf(0, 96, {{0, 0xC0, 1, 0x81}}), "cut t0 @25 "},
+        {"a meta event cut in the second track", Smf(1, 96, {{0, 0xC0, 1}, {0, 0xFF, 0x01, 0x81}}),
+         "cut t1 @33 "},
+        {"a status byte where a data byte belongs: where that status byte is",
+         Smf(0, 96, {{5, 0x90, 0x3C, 0x90, 0x3E, 0x40}}), "interrupted t0 @25 "},
+        {"what follows the end of track is not looked at",
+         Smf(0, 96, {{0, 0xFF, 0x2F, 0, 0, 0x90}}), ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Aside(ReadSmf(c.file)), c.aside) << c.what;
+}
+
 TEST(SmfReader, RefusesWithReasonAndOffset) {
     struct Case {
         const char* what;

@@ -61,6 +61,9 @@ public:
                        const QString& text, QMessageBox::StandardButtons buttons,
                        QMessageBox::StandardButton defaultButton,
                        QMessageBox::StandardButton escapeButton) override {
+        // Unscripted, a question with an escape button is answered as Escape answers it.
+        if (Answers.empty())
+            Answers.push_back(escapeButton);
         const auto answer = Message(parent, icon, caption, text, buttons);
         Messages.back().Default = defaultButton;
         Messages.back().Escape = escapeButton;

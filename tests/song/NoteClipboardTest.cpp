@@ -76,3 +76,49 @@ TEST(NoteClipboard, NotesOfAnotherProgramsFile) {
 
 } // namespace
 } // namespace kadrel::test
+
+namespace kadrel::test {
+namespace {
+
+// Notes of an imported song keep their velocities and their song's division; pasted into a
+// song of another division they land at its ticks.
+TEST(NoteClipboard, VelocitiesAndDivisions) {
+    TMidiNote a{60, 960, 240, 0, 4};
+    a.Velocity = 64;
+    a.StartOrder = 7; // from a file: on the clipboard it is a new note
+    TMidiNote b{67, 1080, 120, 1, 4};
+    b.End = NoteEnd::Never;
+    const ClipboardNotes notes = ClipboardNotesOf({&a, &b});
+    const std::string text = EncodeClipboardNotes(notes, 480);
+    EXPECT_EQ(text, "Kadrel notes 2 480\n60 0 240 0 64\n67 120 120 1 127\n");
+    const struct {
+        std::uint16_t division;
+        std::vector<std::string> notes;
+    } pasted[] = {
+        {480, {"60@0+240 c0 t0", "67@120+120 c1 t0"}},
+        {16, {"60@0+8 c0 t0", "67@4+4 c1 t0"}},
+        {120, {"60@0+60 c0 t0", "67@30+30 c1 t0"}},
+    };
+    for (const auto& p : pasted) {
+        const auto back = DecodeClipboardNotes(text, p.division);
+        ASSERT_TRUE(back) << p.division;
+        EXPECT_EQ(Describe(*back), p.notes) << p.division;
+        EXPECT_EQ((*back)[0].Velocity, 64);
+        EXPECT_FALSE((*back)[0].FromFile());
+        EXPECT_EQ((*back)[1].End, NoteEnd::NoteOff) << "a pasted note ends";
+    }
+    EXPECT_FALSE(DecodeClipboardNotes("Kadrel notes 2 0\n60 0 1 0 64\n"));
+    EXPECT_FALSE(DecodeClipboardNotes("Kadrel notes 2 480\n60 0 1 0 0\n"));
+
+    // The file for other programs: the song's division, the velocities.
+    const auto file = ClipboardMidiFile(notes, {"", 0, 5}, 480);
+    EXPECT_EQ(Hex(file), "4D 54 68 64 00 00 00 06 00 01 00 01 01 E0 "
+                         "4D 54 72 6B 00 00 00 17 00 C0 05 00 90 3C 40 78 91 43 7F 78 80 3C 00 "
+                         "00 81 43 00 00 FF 2F 00");
+    EXPECT_EQ(Describe(NotesOfMidiFile(file, 960)),
+              (std::vector<std::string>{"60@0+480 c0 t0", "67@240+240 c1 t0"}));
+    EXPECT_EQ(NotesOfMidiFile(file, 960)[0].Velocity, 64);
+}
+
+} // namespace
+} // namespace kadrel::test
