@@ -4,6 +4,7 @@
 #include "song/Instruments.h"
 #include "song/PlaybackSchedule.h"
 #include "util/Error.h"
+#include "util/FileIdentity.h"
 
 #include <algorithm>
 #include <array>
@@ -358,6 +359,12 @@ std::optional<ByteStream> RenderWavBytes(const NoteList& notes,
     out.Seek(0);
     WriteHeader(out, static_cast<std::uint32_t>(frame * BytesPerFrame));
     return out;
+}
+
+void RefuseOutputThatIsTheSong(const std::string& songFile, const std::string& wavFile) {
+    if (!songFile.empty() && NameTheSameFile(songFile, wavFile))
+        throw Error("Le fichier ", wavFile,
+                    " est le fichier du morceau : il ne peut pas recevoir son export en WAV");
 }
 
 bool RenderWav(const NoteList& notes, const std::vector<RenderTrack>& tracks,
