@@ -1,12 +1,12 @@
-#include "editor/CommandLine.h"
+#include "app/CommandLine.h"
 
-#ifndef KADREL_VERSION
-#define KADREL_VERSION "0"
-#endif
+#include "util/CommandLineArgs.h"
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <string_view>
+#include <unistd.h>
 
 namespace kadrel {
 
@@ -43,69 +43,93 @@ std::size_t QtOptionLength(const std::vector<std::string>& args, std::size_t i) 
     return 0;
 }
 
+const CommandLineRules Rules = {
+    .Program = "kadrel",
+    .Options = {},
+    .Files = {"FICHIER"},
+    .RequiredFiles = 0,
+    .PassOver = QtOptionLength,
+};
+
+const CommandLineTexts Texts = {
+    .Program = "kadrel",
+    .Usage = "Utilisation : kadrel [--help] [--version] [FICHIER]",
+    .Description = "Éditeur de fichiers MIDI. Ouvre FICHIER au démarrage quand il est donné.\n",
+    .OwnOptions = "",
+};
+
+EditorArguments::Action ActionOf(CommandLine::Action action) {
+    switch (action) {
+    case CommandLine::Action::Run:
+        return EditorArguments::Action::Run;
+    case CommandLine::Action::Help:
+        return EditorArguments::Action::Help;
+    case CommandLine::Action::Version:
+        return EditorArguments::Action::Version;
+    case CommandLine::Action::Usage:
+        break;
+    }
+    return EditorArguments::Action::Usage;
+}
+
+CommandLine::Action ActionOf(EditorArguments::Action action) {
+    switch (action) {
+    case EditorArguments::Action::Run:
+        return CommandLine::Action::Run;
+    case EditorArguments::Action::Help:
+        return CommandLine::Action::Help;
+    case EditorArguments::Action::Version:
+        return CommandLine::Action::Version;
+    case EditorArguments::Action::Usage:
+        break;
+    }
+    return CommandLine::Action::Usage;
+}
+
 } // namespace
 
 EditorArguments ParseEditorArguments(const std::vector<std::string>& args) {
+    const CommandLine parsed = ParseCommandLine(Rules, args);
     EditorArguments result;
-    bool optionsEnded = false;
-    std::vector<std::string> files;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!optionsEnded) {
-            if (const std::size_t qt = QtOptionLength(args, i); qt > 0) {
-                i += qt - 1;
-                continue;
-            }
-        }
-        if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && (arg == "--help" || arg == "-h")) {
-            result.What = EditorArguments::Action::Help;
-            return result;
-        } else if (!optionsEnded && (arg == "--version" || arg == "-v")) {
-            result.What = EditorArguments::Action::Version;
-            return result;
-        } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            result.What = EditorArguments::Action::Usage;
-            result.Problem = "option inconnue : " + arg;
-            return result;
-        } else if (arg.empty()) {
-            result.What = EditorArguments::Action::Usage;
-            result.Problem = "nom de fichier vide";
-            return result;
-        } else {
-            files.push_back(arg);
-        }
-    }
-    if (files.size() > 1) {
-        result.What = EditorArguments::Action::Usage;
-        result.Problem = "un seul fichier à la fois";
-        return result;
-    }
-    if (!files.empty())
-        result.File = files.front();
+    result.What = ActionOf(parsed.What);
+    result.Problem = parsed.Problem;
+    if (parsed.What == CommandLine::Action::Run && !parsed.Files.empty())
+        result.File = parsed.Files.front();
     return result;
 }
 
 std::string EditorUsageText() {
-    return "Utilisation : kadrel [--help] [--version] [FICHIER]\n";
+    return std::string(Texts.Usage) + "\n";
 }
 
 std::string EditorHelpText() {
-    return EditorUsageText() +
-           "Éditeur de fichiers MIDI. Ouvre FICHIER au démarrage quand il est donné.\n"
-           "\n"
-           "  -h, --help     affiche cette aide et quitte\n"
-           "  -v, --version  affiche la version et quitte\n"
-           "  --             la suite est le nom du fichier, même s'il commence par -\n";
+    return HelpText(Texts);
 }
 
 std::string EditorVersionText() {
-    return std::string("kadrel ") + KADREL_VERSION + "\n";
+    return VersionText(Texts.Program);
 }
 
 int ExitStatusOf(EditorArguments::Action action) {
-    return action == EditorArguments::Action::Usage ? 2 : 0;
+    return action == EditorArguments::Action::Usage ? ExitWrongUsage : ExitOk;
+}
+
+std::optional<int> AnswerOnTerminal(const EditorArguments& parsed, std::ostream& out,
+                                    std::ostream& err) {
+    CommandLine line;
+    line.What = ActionOf(parsed.What);
+    line.Problem = parsed.Problem;
+    return AnswerWithoutRunning(line, Texts, out, err);
+}
+
+std::string AbsoluteFileName(const std::string& name) {
+    if (name.starts_with('/'))
+        return name;
+    char folder[PATH_MAX];
+    if (::getcwd(folder, sizeof folder) == nullptr)
+        return name;
+    const std::string base = folder;
+    return base + (base.ends_with('/') ? "" : "/") + name;
 }
 
 } // namespace kadrel
