@@ -1,5 +1,7 @@
 // The Édition menu: undo and redo of the song's steps, and the clipboard.
 
+#include "editor/BusyCursor.h"
+#include "editor/BusyWork.h"
 #include "editor/MainWindow.h"
 #include "editor/SongCommands.h"
 #include "song/NoteClipboard.h"
@@ -29,6 +31,17 @@ QByteArray Bytes(const std::string& text) {
 QByteArray Bytes(const std::vector<std::uint8_t>& bytes) {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()),
                       static_cast<qsizetype>(bytes.size()));
+}
+
+// The clipboard's notes as they go into the song: from start on, on the row and its channel.
+std::vector<std::unique_ptr<TMidiNote>> PastedNotes(const ClipboardNotes& notes, std::int64_t start,
+                                                    std::uint8_t channel, std::uint32_t row) {
+    std::vector<std::unique_ptr<TMidiNote>> pasted;
+    pasted.reserve(notes.size());
+    for (const TMidiNote& note : notes)
+        pasted.push_back(std::make_unique<TMidiNote>(TMidiNote{
+            note.NoteNum, static_cast<std::int32_t>(start + note.Pos), note.Len, channel, row}));
+    return pasted;
 }
 
 } // namespace
@@ -191,14 +204,18 @@ void TMain::CollerClick() {
     for (const TMidiNote& note : clipboardNotes_)
         span = std::max(span, std::int64_t{note.Pos} + note.Len);
     const std::int64_t start = std::clamp<std::int64_t>(PastePosition(), 0, MaxPos - span);
-    std::vector<std::unique_ptr<TMidiNote>> pasted;
-    pasted.reserve(clipboardNotes_.size());
-    for (const TMidiNote& note : clipboardNotes_)
-        pasted.push_back(std::make_unique<TMidiNote>(
-            TMidiNote{note.NoteNum, static_cast<std::int32_t>(start + note.Pos), note.Len,
-                      static_cast<std::uint8_t>(channel), static_cast<std::uint32_t>(row)}));
-    const std::size_t count = pasted.size();
-    document_->AppendNotes(std::move(pasted), NoteEdit::Paste);
+    // Millions of notes take seconds: they are made while the window stays painted.
+    auto made = RunBusy<std::vector<std::unique_ptr<TMidiNote>>>(
+        this, QStringLiteral("Collage des notes..."),
+        [notes = clipboardNotes_, start, channel, row] {
+            return PastedNotes(notes, start, static_cast<std::uint8_t>(channel),
+                               static_cast<std::uint32_t>(row));
+        });
+    if (!made)
+        return;
+    BusyCursor busy;
+    const std::size_t count = made->size();
+    document_->AppendNotes(std::move(*made), NoteEdit::Paste);
 
     // The pasted notes come last on the score; they are the selection afterwards, ready to be
     // dragged.

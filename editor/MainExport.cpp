@@ -3,8 +3,8 @@
 #include "editor/MainWindow.h"
 #include "util/Error.h"
 
-
 #ifdef KADREL_HAVE_RENDER
+#include "editor/FileNames.h"
 #include "editor/WavExport.h"
 #endif
 
@@ -15,10 +15,11 @@ void TMain::ExportWavClick() {
     const QString chosen = dialogs_.SaveWavFileName(this, DialogFolder());
     if (chosen.isEmpty())
         return;
+    RefuseOutputThatIsTheSong(FileName(), FileNameBytes(chosen));
     if (!ConfirmReplace(chosen))
         return;
     if (ExportWavWithProgress(this, SongView().Notes, RenderTracksOf(SongView().Tracks),
-                              chosen.toStdString()))
+                              FileNameBytes(chosen)))
         RememberFileFolder(chosen);
 #else
     throw Error(

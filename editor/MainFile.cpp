@@ -1,5 +1,7 @@
 #include "disasm/Disassembler.h"
 #include "editor/BusyCursor.h"
+#include "editor/DesktopLauncher.h"
+#include "editor/FileNames.h"
 #include "editor/MainWindow.h"
 #include "editor/UserDialogs.h"
 #include "midi/Midi.h"
@@ -9,6 +11,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTreeWidget>
 
 namespace kadrel {
@@ -80,7 +83,7 @@ void TMain::OuvrirClick() {
 
 void TMain::OpenFile(const QString& chosen) {
     document_->Replace(Song(), true);
-    document_->SetFileName(chosen.toStdString());
+    document_->SetFileName(FileNameBytes(chosen));
     // Another song starts at its beginning, wherever the last one was shown.
     Partition->SetFirstMesure(0);
     MoveCursor(0);
@@ -152,7 +155,7 @@ void TMain::SaveAsClick() {
         return;
     if (!ConfirmReplace(chosen))
         return;
-    document_->SetFileName(chosen.toStdString());
+    document_->SetFileName(FileNameBytes(chosen));
     EnregistrerClick();
 }
 
@@ -160,16 +163,20 @@ void TMain::DeasmClick() {
     const QString chosen = dialogs_.OpenFileName(this, DialogFolder());
     if (chosen.isEmpty())
         return;
-    const std::string listing = chosen.toStdString() + ".txt";
+    const std::string listing = FileNameBytes(chosen) + ".txt";
     bool whole = false;
     {
         BusyCursor busy;
-        whole = Disassemble(chosen.toStdString(), listing);
+        whole = Disassemble(FileNameBytes(chosen), listing);
     }
-    // A listing cut short by a full disk would look complete in the text viewer.
+    // A listing that could not be written whole is not there to be shown.
     if (!whole)
         throw Error("Erreur d'écriture du fichier " + listing);
-    dialogs_.OpenDocument(QString::fromStdString(listing));
+    dialogs_.OpenDocument(kadrel::FileNameText(listing), [self = QPointer<TMain>(this), listing] {
+        if (self)
+            self->Ask(QMessageBox::Information, QStringLiteral("Information"),
+                      UnshownListingText(listing), QMessageBox::Ok);
+    });
 }
 
 } // namespace kadrel

@@ -2,8 +2,11 @@
 // reader, and the offer made when Ouvrir refuses such a file.
 
 #include "editor/BusyCursor.h"
+#include "editor/BusyWork.h"
+#include "editor/FileNames.h"
 #include "editor/MainWindow.h"
 #include "editor/UserDialogs.h"
+#include "midi/ByteStream.h"
 #include "song/ImportTexts.h"
 #include "song/TolerantImport.h"
 #include "util/TextUtils.h"
@@ -26,6 +29,12 @@ QString Utf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The file read and imported while the window stays painted; nothing when the user cancelled.
+std::optional<TolerantImport> ImportInBackground(QWidget* window, const std::string& path) {
+    return RunBusy<TolerantImport>(window, QStringLiteral("Importation de %1...").arg(Utf8(path)),
+                                   [path] { return ImportMidiFile(path); });
+}
+
 } // namespace
 
 void TMain::ImporterClick() {
@@ -39,14 +48,18 @@ void TMain::ImporterClick() {
 
 void TMain::OfferImportAfterRefusedOpen(const QString& path) {
     const QString refused = QString::fromUtf8(RefusedOpenText);
+    // A file that cannot be read at all is named with the reason, as the import names it.
+    if (const std::string unreadable = UnreadableFileText(FileNameBytes(path));
+        !unreadable.empty()) {
+        Ask(QMessageBox::Critical, QStringLiteral("Erreur"),
+            refused + QStringLiteral("\n\n") + Utf8(unreadable), QMessageBox::Ok);
+        return;
+    }
     // The import is made before the question, so that Oui needs no second reading.
     std::optional<TolerantImport> song;
-    {
-        BusyCursor busy;
-        try {
-            song = ImportMidiFile(path.toStdString());
-        } catch (const Error&) {
-        }
+    try {
+        song = ImportInBackground(this, FileNameBytes(path));
+    } catch (const Error&) {
     }
     if (!song) {
         Ask(QMessageBox::Critical, QStringLiteral("Erreur"), refused, QMessageBox::Ok);
@@ -66,19 +79,17 @@ void TMain::ImportFile(const QString& path) {
     // be opened) goes to the general error box, with the same effect.
     std::optional<TolerantImport> song;
     std::optional<SmfReadError> refused;
-    {
-        BusyCursor busy;
-        try {
-            song = ImportMidiFile(path.toStdString());
-        } catch (const SmfReadError& e) {
-            refused = e;
-        }
+    try {
+        song = ImportInBackground(this, FileNameBytes(path));
+    } catch (const SmfReadError& e) {
+        refused = e;
     }
     if (refused) {
         ShowError(Utf8(ImportRefusalText(refused->Reason(), refused->Offset())));
         return;
     }
-    ShowImported(std::move(*song), path);
+    if (song)
+        ShowImported(std::move(*song), path);
 }
 
 void TMain::ShowImported(TolerantImport imported, const QString& path) {
