@@ -374,6 +374,19 @@ TEST_F(FileCommands, ADisassemblyThatFailsShowsTheErrorAndOpensNothing) {
     EXPECT_EQ(dir.Names().size(), 2u) << "no listing of the missing file";
 }
 
+TEST_F(FileCommands, ADisassemblyIntoAFifoIsRefusedAtOnce) {
+    // the window would wait for a reader for ever
+    const QString song = Write("one.mid", MidiFile({{0x00, 0x90, 60, 127}}));
+    ASSERT_EQ(::mkfifo((dir / "one.mid.txt").c_str(), 0600), 0);
+    dialogs.OpenNames.push_back(song);
+    ::alarm(10);
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    ::alarm(0);
+    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(),
+              "Impossible de créer le fichier " + dir / "one.mid.txt");
+    EXPECT_TRUE(dialogs.Opened.empty());
+}
+
 TEST_F(FileCommands, OuvrirShowsTheSongFromItsBeginningAndNouveauKeepsTheView) {
     const QString song = Write("one.mid", MidiFile({{0x00, 0x90, 60, 100, 0x10, 0x80, 60, 0}}));
     struct Case {

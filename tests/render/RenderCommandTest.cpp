@@ -124,6 +124,20 @@ TEST(RenderCommand, AnOutputThatIsTheSongIsRefused) {
     EXPECT_EQ(dir.Names().size(), 3u);
 }
 
+// After "--" a name starting with "-" is a file, not an option.
+TEST(RenderCommand, FileNamesAfterTheEndOfOptions) {
+    TempDir dir;
+    ExportSong(MakeSong()).SaveToFile(dir / "-song.mid");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunCommand({"--", "-song.mid", "-out.wav"}, out, err), RenderOk);
+    std::filesystem::current_path(before);
+    EXPECT_EQ(err, "");
+    EXPECT_GT(test::ReadFile(dir / "-out.wav").size(), 44u);
+}
+
 TEST(RenderCommand, HelpGoesToStandardOutput) {
     std::string out;
     std::string err;
