@@ -1,6 +1,7 @@
-#include "editor/CommandLine.h"
-#include "editor/ErrorBoxApplication.h"
-#include "editor/FrenchLocale.h"
+#include "app/CommandLine.h"
+#include "app/ErrorBoxApplication.h"
+#include "app/FrenchLocale.h"
+#include "editor/FileNames.h"
 #include "editor/MainWindow.h"
 #include "editor/PlaybackClock.h"
 #include "editor/TrackInfo.h"
@@ -8,8 +9,6 @@
 #include "editor/WeirdThingBox.h"
 #include "midi/MidiOutService.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
@@ -22,37 +21,13 @@
 #include "midi/devices/SystemMidiOut.h"
 #endif
 
-namespace {
-
-// Prints what the arguments ask for and gives the exit status, or -1 when the editor must run.
-int AnswerOnTerminal(const kadrel::EditorArguments& parsed) {
-    using Action = kadrel::EditorArguments::Action;
-    switch (parsed.What) {
-    case Action::Help:
-        std::cout << kadrel::EditorHelpText();
-        break;
-    case Action::Version:
-        std::cout << kadrel::EditorVersionText();
-        break;
-    case Action::Usage:
-        std::cerr << "kadrel : " << parsed.Problem << "\n" << kadrel::EditorUsageText();
-        break;
-    case Action::Run:
-        return -1;
-    }
-    std::cout.flush();
-    return kadrel::ExitStatusOf(parsed.What);
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     // The arguments are answered before the window system starts, so that the help, the
     // version and a wrong option need no display.
     const kadrel::EditorArguments parsed =
         kadrel::ParseEditorArguments(std::vector<std::string>(argv + 1, argv + argc));
-    if (const int status = AnswerOnTerminal(parsed); status >= 0)
-        return status;
+    if (const auto status = kadrel::AnswerOnTerminal(parsed, std::cout, std::cerr))
+        return *status;
 
     kadrel::QtUserDialogs dialogs;
     kadrel::FrenchSystemLocale french;
@@ -84,11 +59,9 @@ int main(int argc, char** argv) {
     }
     window.showMaximized();
     // The file given on the command line (a double click in the file manager) is opened as
-    // Ouvrir opens a chosen file, once the window is up so that its boxes have a parent.
-    if (!parsed.File.empty()) {
-        const QString file =
-            QFileInfo(QFile::decodeName(QByteArray::fromStdString(parsed.File))).absoluteFilePath();
-        window.OpenFileAtStart(file);
-    }
+    // Ouvrir opens a chosen file, once the window is up so that its boxes have a parent. Its
+    // name keeps the bytes the system gave, UTF-8 or not.
+    if (!parsed.File.empty())
+        window.OpenFileAtStart(kadrel::FileNameText(kadrel::AbsoluteFileName(parsed.File)));
     return app.exec();
 }

@@ -17,7 +17,7 @@ public:
     QString OpenFileName(QWidget*, const QString&) override { return FileToOpen; }
     QString SaveFileName(QWidget*, const QString&) override { return QString(); }
     QString SaveWavFileName(QWidget*, const QString&) override { return QString(); }
-    void OpenDocument(const QString&) override {}
+    void OpenDocument(const QString&, std::function<void()>) override {}
 
     QMessageBox::StandardButton Answer = QMessageBox::No;
     QString FileToOpen;

@@ -16,17 +16,18 @@ enum class ListingWalkKind {
     Full,    // kadrel-disasm --all: every byte of every chunk
 };
 
-// Reads the whole file SourcePath, then creates (or empties) ListingPath and writes the annotated
-// byte-by-byte listing of the source as a Standard MIDI File into it, lines ending with CR LF.
-// A problem found in the source is the listing's last line, not an error. Throws Error before
-// the listing is created or touched when the source cannot be read (the errors of
-// ByteStream::LoadFromFile) and when ListingPath names the source itself, through any link
-// ("Le fichier <ListingPath> est le fichier source : il ne peut pas recevoir son
-// désassemblage"); Error("Impossible de créer le fichier <ListingPath>") when the listing
-// cannot be created and Error("Erreur d'écriture du fichier <ListingPath>") when its heading
-// cannot be written. A write that fails later ends the listing where it stands without an
-// error; the result then is false. True when the whole listing was written and closed. walk
-// chooses the checked walk or the full one of --all.
+// Reads the whole file SourcePath, then writes the annotated byte-by-byte listing of the source
+// as a Standard MIDI File into ListingPath, lines ending with CR LF. A problem found in the
+// source is the listing's last line, not an error. The listing replaces the file ListingPath as
+// a save does (FileReplacement): only once it is complete, so that a failure leaves an old
+// file whole and no listing cut short. Throws Error before anything is written when the source
+// cannot be read (the errors of ByteStream::LoadFromFile) and when ListingPath names the source
+// itself, through any link ("Le fichier <ListingPath> est le fichier source : il ne peut pas
+// recevoir son désassemblage"); Error("Impossible de créer le fichier <ListingPath>") at once
+// when the listing's place is no regular file (a FIFO, a device, a folder) or cannot take a
+// file, and the errors of FileReplacement::Commit. Returns false, with nothing written, when
+// the listing could not be written whole (a full disk); true once it is in place. walk chooses
+// the checked walk or the full one of --all.
 bool Disassemble(const std::string& SourcePath, const std::string& ListingPath,
                  ListingWalkKind walk = ListingWalkKind::Checked);
 

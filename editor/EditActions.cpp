@@ -1,5 +1,7 @@
 #include "editor/EditActions.h"
 
+#include "editor/BusyCursor.h"
+#include "editor/BusyWork.h"
 #include "editor/MainComponents.h"
 #include "editor/NoteEditingTool.h"
 #include "editor/ScoreView.h"
@@ -8,6 +10,7 @@
 #include "partition/Partition.h"
 #include "song/ImportTexts.h"
 #include "song/NoteClipboard.h"
+#include "song/Resolution.h"
 #include "util/Error.h"
 
 #include <QAction>
@@ -59,23 +62,59 @@ void EditActions::UpdateActions() {
     ui_.Velocite->setEnabled(selection);
 }
 
-std::vector<TMidiNote> EditActions::ClipboardContent() const {
+namespace {
+
+// What the clipboard holds for Coller, copied out of it: Kadrel's notes, else a MIDI file.
+struct ClipboardBytes {
+    QByteArray Notes;
+    QByteArray File;
+};
+
+ClipboardBytes ClipboardContentBytes() {
+    ClipboardBytes bytes;
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     if (data == nullptr)
-        return {};
-    if (data->hasFormat(QString::fromLatin1(NotesMimeType))) {
-        const QByteArray text = data->data(QString::fromLatin1(NotesMimeType));
-        if (auto notes = DecodeClipboardNotes(std::string_view(text.constData(), text.size())))
+        return bytes;
+    if (data->hasFormat(QString::fromLatin1(NotesMimeType)))
+        bytes.Notes = data->data(QString::fromLatin1(NotesMimeType));
+    if (data->hasFormat(QString::fromLatin1(MidiFileMimeType)))
+        bytes.File = data->data(QString::fromLatin1(MidiFileMimeType));
+    return bytes;
+}
+
+// The notes of the clipboard at the song's division, from position 0. Throws SmfReadError for a
+// MIDI file that the import refuses.
+ClipboardNotes DecodedNotes(const ClipboardBytes& bytes, std::uint16_t division) {
+    if (!bytes.Notes.isEmpty())
+        if (auto notes = DecodeClipboardNotes(
+                std::string_view(bytes.Notes.constData(), bytes.Notes.size()), division))
             return std::move(*notes);
-    }
-    if (data->hasFormat(QString::fromLatin1(MidiFileMimeType))) {
-        const QByteArray file = data->data(QString::fromLatin1(MidiFileMimeType));
+    if (!bytes.File.isEmpty())
         return NotesOfMidiFile(
-            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(file.constData()),
-                                          static_cast<std::size_t>(file.size())));
-    }
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.File.data()),
+                                          static_cast<std::size_t>(bytes.File.size())),
+            division);
     return {};
 }
+
+// The clipboard's notes as they go into the song: from tick start on (moved back together so
+// that each ends within the last tick), on the row and its channel, as new notes.
+NoteList PastedNotes(ClipboardNotes notes, std::int64_t start, std::uint8_t channel,
+                     std::uint32_t row) {
+    std::int64_t span = 0;
+    for (const TMidiNote& note : notes)
+        span = std::max(span, note.EndPos());
+    start = std::clamp<std::int64_t>(start, 0, MaxPos - span);
+    for (TMidiNote& note : notes) {
+        note.Pos = static_cast<std::int32_t>(start + note.Pos);
+        note.Channel = channel;
+        note.Track = row;
+        note.MarkEdited();
+    }
+    return notes;
+}
+
+} // namespace
 
 void EditActions::CopierClick() {
     std::vector<const TMidiNote*> notes;
@@ -86,11 +125,14 @@ void EditActions::CopierClick() {
     if (notes.empty() || row < 0)
         return;
     const ClipboardNotes copied = ClipboardNotesOf(notes);
+    const std::uint16_t division = document_.Content().Division;
     auto* data = new QMimeData();
-    data->setData(QString::fromLatin1(NotesMimeType), Bytes(EncodeClipboardNotes(copied)));
-    data->setData(QString::fromLatin1(MidiFileMimeType),
-                  Bytes(ClipboardMidiFile(
-                      copied, document_.Content().Tracks[static_cast<std::size_t>(row)])));
+    data->setData(QString::fromLatin1(NotesMimeType),
+                  Bytes(EncodeClipboardNotes(copied, division)));
+    data->setData(
+        QString::fromLatin1(MidiFileMimeType),
+        Bytes(ClipboardMidiFile(copied, document_.Content().Tracks[static_cast<std::size_t>(row)],
+                                division)));
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
@@ -121,33 +163,25 @@ void EditActions::CollerClick() {
     if (channel < 0 || channel > 15)
         throw Error("Invalid MIDI channel: " + std::to_string(channel));
 
-    std::vector<TMidiNote> clipboard;
+    // Reading and converting millions of notes takes seconds: it is done while the window stays
+    // painted, and Annuler gives it up.
+    const std::uint16_t division = document_.Content().Division;
+    const std::int64_t start = GridTick(PastePosition(), division);
+    std::optional<NoteList> made;
     try {
-        clipboard = ClipboardContent();
+        made = RunBusy<NoteList>(ui_.Partition->window(), QStringLiteral("Collage des notes..."),
+                                 [bytes = ClipboardContentBytes(), division, start, channel, row] {
+                                     return PastedNotes(DecodedNotes(bytes, division), start,
+                                                        static_cast<std::uint8_t>(channel),
+                                                        static_cast<std::uint32_t>(row));
+                                 });
     } catch (const SmfReadError& refused) {
-        const std::string text = ImportRefusalText(refused.Reason(), refused.Offset());
-        throw Error(text);
+        throw Error(ImportRefusalText(refused.Reason(), refused.Offset()));
     }
-    if (clipboard.empty())
+    if (!made || made->empty())
         return;
-    // The notes keep their distances; near the end of the song they move back together so
-    // that each ends within the last position.
-    std::int64_t span = 0;
-    for (const TMidiNote& note : clipboard)
-        span = std::max(span, note.EndPos());
-    const std::int64_t start = std::clamp<std::int64_t>(PastePosition(), 0, MaxPos - span);
-    NoteList pasted;
-    pasted.reserve(clipboard.size());
-    for (TMidiNote note : clipboard) {
-        note.Pos = static_cast<std::int32_t>(start + note.Pos);
-        note.Channel = static_cast<std::uint8_t>(channel);
-        note.Track = static_cast<std::uint32_t>(row);
-        // New notes in this song: written where the rules for edited notes put them.
-        note.StartOrder = NoOrder;
-        note.EndOrder = NoOrder;
-        note.Flags = 0;
-        pasted.push_back(note);
-    }
+    BusyCursor busy;
+    NoteList pasted = std::move(*made);
     const std::size_t count = pasted.size();
     document_.AppendNotes(std::move(pasted), NoteEdit::Paste);
 

@@ -38,9 +38,6 @@ private:
     // Where Coller puts the notes: the cursor's position when the cursor is in view, else the
     // first position shown.
     std::int64_t PastePosition() const;
-    // The notes on the clipboard, from position 0; none when it holds nothing Kadrel can paste.
-    // Throws SmfReadError for a MIDI file that the import refuses.
-    std::vector<TMidiNote> ClipboardContent() const;
 
     SongDocument& document_;
     ScoreView& view_;

@@ -2,6 +2,9 @@
 
 #include "disasm/Disassembler.h"
 #include "editor/BusyCursor.h"
+#include "editor/BusyWork.h"
+#include "editor/DesktopLauncher.h"
+#include "editor/FileNames.h"
 #include "editor/MainComponents.h"
 #include "editor/TrackListView.h"
 #include "editor/Transport.h"
@@ -17,6 +20,7 @@
 
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTreeWidget>
 
 #include <optional>
@@ -49,7 +53,14 @@ QString Utf8(const std::string& text) {
 QString WindowTitleFor(const std::string& fileName) {
     if (fileName.empty())
         return QStringLiteral("Kadrel");
-    return QFileInfo(QString::fromStdString(fileName)).fileName() + QStringLiteral("[*] – Kadrel");
+    return QFileInfo(ReadableFileName(fileName)).fileName() + QStringLiteral("[*] – Kadrel");
+}
+
+// The file read and imported while the window stays painted; nothing when the user cancelled.
+std::optional<TolerantImport> ImportInBackground(QWidget* window, const std::string& path) {
+    return RunBusy<TolerantImport>(
+        window, QStringLiteral("Importation de %1...").arg(ReadableFileName(path)),
+        [path] { return ImportMidiFile(path); });
 }
 
 } // namespace
@@ -69,6 +80,7 @@ QString FileActions::DialogFolder() const {
 }
 
 void FileActions::RememberFileFolder(const QString& path) {
+    // The name as the system gives it, carried through the text.
     lastFileFolder_ = QFileInfo(path).absolutePath();
 }
 
@@ -127,7 +139,7 @@ void FileActions::ShowFromStart() {
 
 void FileActions::OpenFile(const QString& chosen) {
     document_.Replace(Song(), true);
-    document_.SetFileName(chosen.toStdString());
+    document_.SetFileName(FileNameBytes(chosen));
     // Another song starts at its beginning, wherever the last one was shown.
     ui_.Partition->SetFirstMesure(0);
     ui_.Partition->SetCursorPos(0);
@@ -191,28 +203,26 @@ void FileActions::OpenFile(const QString& chosen) {
 void FileActions::OfferImportOfWholeFile(const QString& path, const std::string& losses) {
     const auto answer = dialogs_.MessageWithDefault(
         &window_, QMessageBox::Question, QStringLiteral("Confirmation"),
-        QString::fromUtf8(WholeFileOfferText).arg(Utf8(losses)),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No);
+        QString::fromUtf8(WholeFileOfferText).arg(Utf8(losses)), QMessageBox::Yes | QMessageBox::No,
+        QMessageBox::Yes, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
     std::optional<TolerantImport> song;
-    {
-        BusyCursor busy;
-        try {
-            song = ImportMidiFile(path.toStdString());
-        } catch (const SmfReadError& refused) {
-            ShowError(Utf8(ImportRefusalText(refused.Reason(), refused.Offset())));
-            return;
-        }
+    try {
+        song = ImportInBackground(&window_, FileNameBytes(path));
+    } catch (const SmfReadError& refused) {
+        ShowError(Utf8(ImportRefusalText(refused.Reason(), refused.Offset())));
+        return;
     }
-    ShowImported(std::move(*song), path);
+    if (song)
+        ShowImported(std::move(*song), path);
 }
 
 void FileActions::OpenStartFile(const QString& path) {
     bool whole = false;
     try {
         ByteStream bytes;
-        bytes.LoadFromFile(path.toStdString());
+        bytes.LoadFromFile(FileNameBytes(path));
         whole = OpenLosses(bytes.Bytes()).empty();
     } catch (const std::exception&) {
         // Ouvrir cannot read it, or cannot read it at all: the import decides.
@@ -222,18 +232,19 @@ void FileActions::OpenStartFile(const QString& path) {
         return;
     }
     std::optional<TolerantImport> song;
-    {
-        BusyCursor busy;
-        try {
-            song = ImportMidiFile(path.toStdString());
-        } catch (const std::exception&) {
-        }
+    bool refused = false;
+    try {
+        song = ImportInBackground(&window_, FileNameBytes(path));
+    } catch (const std::exception&) {
+        refused = true;
     }
-    if (!song) {
+    if (refused) {
         // Neither reads it: Ouvrir says so, as it does for any file it refuses.
         OpenFile(path);
         return;
     }
+    if (!song)
+        return;
     document_.Replace(Song(), true);
     ShowImported(std::move(*song), path);
 }
@@ -249,14 +260,18 @@ void FileActions::ImporterClick() {
 
 void FileActions::OfferImportAfterRefusedOpen(const QString& path) {
     const QString refused = QString::fromUtf8(RefusedOpenText);
+    // A file that cannot be read at all is named with the reason, as the import names it.
+    if (const std::string unreadable = UnreadableFileText(FileNameBytes(path));
+        !unreadable.empty()) {
+        dialogs_.Message(&window_, QMessageBox::Critical, QStringLiteral("Erreur"),
+                         refused + QStringLiteral("\n\n") + Utf8(unreadable), QMessageBox::Ok);
+        return;
+    }
     // The import is made before the question, so that Oui needs no second reading.
     std::optional<TolerantImport> song;
-    {
-        BusyCursor busy;
-        try {
-            song = ImportMidiFile(path.toStdString());
-        } catch (const Error&) {
-        }
+    try {
+        song = ImportInBackground(&window_, FileNameBytes(path));
+    } catch (const Error&) {
     }
     if (!song) {
         dialogs_.Message(&window_, QMessageBox::Critical, QStringLiteral("Erreur"), refused,
@@ -277,19 +292,17 @@ void FileActions::ImportFile(const QString& path) {
     // be opened) goes to the general error box, with the same effect.
     std::optional<TolerantImport> song;
     std::optional<SmfReadError> refused;
-    {
-        BusyCursor busy;
-        try {
-            song = ImportMidiFile(path.toStdString());
-        } catch (const SmfReadError& e) {
-            refused = e;
-        }
+    try {
+        song = ImportInBackground(&window_, FileNameBytes(path));
+    } catch (const SmfReadError& e) {
+        refused = e;
     }
     if (refused) {
         ShowError(Utf8(ImportRefusalText(refused->Reason(), refused->Offset())));
         return;
     }
-    ShowImported(std::move(*song), path);
+    if (song)
+        ShowImported(std::move(*song), path);
 }
 
 void FileActions::ShowImported(TolerantImport imported, const QString& path) {
@@ -302,7 +315,7 @@ void FileActions::ShowImported(TolerantImport imported, const QString& path) {
         // was. One the reader could not read whole has no name and stays modified until saved,
         // so that the original cannot be replaced by mistake.
         Song song = std::move(imported.Content);
-        song.FileName = whole ? path.toStdString() : std::string();
+        song.FileName = whole ? FileNameBytes(path) : std::string();
         document_.Replace(std::move(song), whole);
         ShowFromStart();
         tracks_.UpdateTrackButtons();
@@ -328,7 +341,7 @@ void FileActions::EnregistrerClick() {
         BusyCursor busy;
         SaveSong(document_.Content(), document_.FileName());
     }
-    RememberFileFolder(QString::fromStdString(document_.FileName()));
+    RememberFileFolder(FileNameText(document_.FileName()));
     document_.MarkSaved();
 }
 
@@ -346,7 +359,7 @@ void FileActions::SaveAsClick() {
         return;
     if (!ConfirmReplace(chosen))
         return;
-    document_.SetFileName(chosen.toStdString());
+    document_.SetFileName(FileNameBytes(chosen));
     EnregistrerClick();
 }
 
@@ -355,9 +368,10 @@ void FileActions::ExportWavClick() {
     const QString chosen = dialogs_.SaveWavFileName(&window_, DialogFolder());
     if (chosen.isEmpty())
         return;
+    RefuseOutputThatIsTheSong(document_.FileName(), FileNameBytes(chosen));
     if (!ConfirmReplace(chosen))
         return;
-    if (ExportWavWithProgress(&window_, document_.Content(), chosen.toStdString()))
+    if (ExportWavWithProgress(&window_, document_.Content(), FileNameBytes(chosen)))
         RememberFileFolder(chosen);
 #else
     throw Error(
@@ -369,16 +383,22 @@ void FileActions::DeasmClick() {
     const QString chosen = dialogs_.OpenFileName(&window_, DialogFolder());
     if (chosen.isEmpty())
         return;
-    const std::string listing = chosen.toStdString() + ".txt";
+    const std::string listing = FileNameBytes(chosen) + ".txt";
     bool whole = false;
     {
         BusyCursor busy;
-        whole = Disassemble(chosen.toStdString(), listing);
+        whole = Disassemble(FileNameBytes(chosen), listing);
     }
-    // A listing cut short by a full disk would look complete in the text viewer.
+    // A listing that could not be written whole is not there to be shown.
     if (!whole)
         throw Error("Erreur d'écriture du fichier " + listing);
-    dialogs_.OpenDocument(QString::fromStdString(listing));
+    // Without a program to show text files, the user is told where the listing is.
+    dialogs_.OpenDocument(
+        FileNameText(listing), [window = QPointer<QMainWindow>(&window_), this, listing] {
+            if (window)
+                dialogs_.Message(window, QMessageBox::Information, QStringLiteral("Information"),
+                                 UnshownListingText(listing), QMessageBox::Ok);
+        });
 }
 
 } // namespace kadrel

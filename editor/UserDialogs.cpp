@@ -1,11 +1,11 @@
 #include "editor/UserDialogs.h"
 
+#include "editor/DesktopLauncher.h"
+#include "editor/FileNames.h"
 #include "editor/TrackInfo.h"
 
 #include <QAbstractButton>
-#include <QDesktopServices>
 #include <QFileDialog>
-#include <QUrl>
 
 namespace kadrel {
 
@@ -87,8 +87,11 @@ QString QtUserDialogs::SaveWavFileName(QWidget* parent, const QString& folder) {
     return RunFileDialog(parent, folder, QFileDialog::AcceptSave, WavFileFilter, "wav");
 }
 
-void QtUserDialogs::OpenDocument(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+void QtUserDialogs::OpenDocument(const QString& path, std::function<void()> failed) {
+    LaunchDocument(FileNameBytes(path), [failed = std::move(failed)](bool opened) {
+        if (!opened)
+            failed();
+    });
 }
 
 } // namespace kadrel

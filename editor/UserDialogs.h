@@ -51,9 +51,10 @@ public:
     // The save dialog of the WAV export, with its own filter; "" when cancelled.
     virtual QString SaveWavFileName(QWidget* parent, const QString& folder) = 0;
 
-    // Hands a file to the desktop's "open" (the application that shows text files); does not
-    // wait and reports nothing.
-    virtual void OpenDocument(const QString& path) = 0;
+    // Hands a file to the desktop's "open" (the application that shows text files) without
+    // waiting for it. failed is called, at once or later from the event loop, when no program
+    // could open it. path carries the name's bytes (editor/FileNames.h).
+    virtual void OpenDocument(const QString& path, std::function<void()> failed) = 0;
 };
 
 // The dialogs a person sees.
@@ -72,7 +73,7 @@ public:
     QString OpenFileName(QWidget* parent, const QString& folder) override;
     QString SaveFileName(QWidget* parent, const QString& folder) override;
     QString SaveWavFileName(QWidget* parent, const QString& folder) override;
-    void OpenDocument(const QString& path) override;
+    void OpenDocument(const QString& path, std::function<void()> failed) override;
 };
 
 // Hands every call on to other dialogs, after telling its owner that a modal box or dialog is
@@ -118,7 +119,9 @@ public:
         return dialogs_.SaveWavFileName(parent, folder);
     }
     // Opens no box of the editor's.
-    void OpenDocument(const QString& path) override { dialogs_.OpenDocument(path); }
+    void OpenDocument(const QString& path, std::function<void()> failed) override {
+        dialogs_.OpenDocument(path, std::move(failed));
+    }
 
 private:
     UserDialogs& dialogs_;

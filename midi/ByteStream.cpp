@@ -9,10 +9,19 @@
 #include <cstring>
 #include <fcntl.h>
 #include <new>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kadrel {
+
+namespace {
+
+constexpr std::string_view OpenErrorStart = "Impossible d'ouvrir le fichier ";
+constexpr std::string_view ReadErrorStart = "Impossible de lire le fichier ";
+constexpr std::string_view TooLargeEnd = " : il dépasse 1 Go";
+
+} // namespace
 
 std::size_t ByteStream::Read(void* dst, std::size_t n) {
     if (position_ >= data_.size())
@@ -63,20 +72,19 @@ void ByteStream::Reserve(std::size_t n) {
 }
 
 void ByteStream::LoadFromFile(const std::string& fileName, FileIdentity* loaded) {
-    const std::string openError = "Impossible d'ouvrir le fichier " + fileName;
+    const auto openError = [&] { return Error(OpenErrorStart, fileName); };
     // Only a regular file is opened: opening a FIFO would wait for a writer, and a device such
     // as /dev/zero would be read for ever. The file is looked at again once open, in case it
     // was replaced meanwhile; opening without waiting makes that harmless too.
     struct stat st {};
     if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw Error(openError);
+        throw openError();
     FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
-        throw Error(openError);
-    const std::string tooLargeError =
-        "Impossible de lire le fichier " + fileName + " : il dépasse 1 Go";
+        throw openError();
+    const auto tooLargeError = [&] { return Error(ReadErrorStart, fileName, TooLargeEnd); };
     if (static_cast<std::uint64_t>(st.st_size) > MaxLoadedFileSize)
-        throw Error(tooLargeError);
+        throw tooLargeError();
 
     std::vector<std::uint8_t> bytes;
     try {
@@ -89,7 +97,7 @@ void ByteStream::LoadFromFile(const std::string& fileName, FileIdentity* loaded)
             if (n == 0)
                 break;
             if (n < 0 && errno != EINTR)
-                throw Error("Erreur de lecture du fichier " + fileName);
+                throw Error("Erreur de lecture du fichier ", fileName);
             got += n > 0 ? static_cast<std::size_t>(n) : 0;
         }
         bytes.resize(got);
@@ -103,10 +111,10 @@ void ByteStream::LoadFromFile(const std::string& fileName, FileIdentity* loaded)
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                throw Error("Erreur de lecture du fichier " + fileName);
+                throw Error("Erreur de lecture du fichier ", fileName);
             }
             if (bytes.size() + static_cast<std::size_t>(n) > MaxLoadedFileSize)
-                throw Error(tooLargeError);
+                throw tooLargeError();
             bytes.insert(bytes.end(), block, block + n);
         }
     } catch (const std::bad_alloc&) {
@@ -122,6 +130,31 @@ void ByteStream::LoadFromFile(const std::string& fileName, FileIdentity* loaded)
 
 void ByteStream::SaveToFile(const std::string& fileName) const {
     ReplaceFileContent(fileName, data_);
+}
+
+std::string UnreadableFileText(const std::string& fileName) {
+    const auto because = [&](std::string_view reason) {
+        return std::string(OpenErrorStart) + fileName + " : " + std::string(reason) + ".";
+    };
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return because("il n'existe pas");
+        if (errno == EACCES || errno == EPERM)
+            return because("l'accès en est refusé");
+        return std::string(OpenErrorStart) + fileName;
+    }
+    if (S_ISDIR(st.st_mode))
+        return because("c'est un dossier");
+    if (!S_ISREG(st.st_mode))
+        return because("ce n'est pas un fichier ordinaire");
+    if (static_cast<std::uint64_t>(st.st_size) > MaxLoadedFileSize)
+        return std::string(ReadErrorStart) + fileName + std::string(TooLargeEnd) + ".";
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0)
+        return errno == EACCES || errno == EPERM ? because("l'accès en est refusé")
+                                                 : std::string(OpenErrorStart) + fileName;
+    return {};
 }
 
 } // namespace kadrel

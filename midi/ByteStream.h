@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/FileIdentity.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,13 +16,6 @@ inline constexpr const char* OutOfMemoryText =
 // Files larger than this are refused before they are read: a song is far smaller, and reading a
 // huge file into memory whole would only exhaust it.
 inline constexpr std::uint64_t MaxLoadedFileSize = std::uint64_t{1} << 30;
-
-// Which file a load read: its device and inode, so that a caller can tell it from another name.
-struct FileIdentity {
-    std::uint64_t Device = 0;
-    std::uint64_t Inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
 
 // A growable in-memory byte buffer with a read/write position. A read at the end of the data
 // delivers nothing and leaves the destination unchanged; a write grows the buffer as needed.
@@ -82,5 +77,11 @@ private:
     std::vector<std::uint8_t> data_;
     std::size_t position_ = 0;
 };
+
+// Why LoadFromFile cannot read the file, in the words of its errors with the reason added
+// ("Impossible d'ouvrir le fichier <name> : il n'existe pas.", "... : c'est un dossier.",
+// "... : ce n'est pas un fichier ordinaire.", "... : l'accès en est refusé.", or the text of a
+// file above 1 GiB); "" when nothing keeps it from being read.
+std::string UnreadableFileText(const std::string& fileName);
 
 } // namespace kadrel

@@ -3,6 +3,7 @@
 #include "render/SongForRender.h"
 #include "render/WavRender.h"
 #include "util/Error.h"
+#include "util/TerminalText.h"
 
 #include <new>
 #include <ostream>
@@ -11,32 +12,39 @@ namespace kadrel {
 
 namespace {
 
-constexpr const char* UsageLine = "Utilisation : kadrel-render MORCEAU.mid SORTIE.wav";
+const CommandLineRules Rules = {
+    .Program = "kadrel-render",
+    .Options = {},
+    .Files = {"MORCEAU.mid", "SORTIE.wav"},
+    .RequiredFiles = 2,
+    .PassOver = {},
+};
+
+const CommandLineTexts Texts = {
+    .Program = "kadrel-render",
+    .Usage = "Utilisation : kadrel-render MORCEAU.mid SORTIE.wav",
+    .Description =
+        "Joue MORCEAU.mid avec le synthétiseur intégré, à son tempo, avec ses vélocités,\n"
+        "contrôleurs et instruments, et écrit le son dans SORTIE.wav (WAV PCM 16 bits\n"
+        "stéréo, 44,1 kHz). Un fichier existant n'est remplacé qu'une fois le nouveau\n"
+        "entièrement écrit.\n",
+    .OwnOptions = "",
+};
 
 } // namespace
 
 int RunRenderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        out << UsageLine << "\n"
-            << "Joue MORCEAU.mid avec le synthétiseur intégré, à son tempo, avec ses vélocités,\n"
-            << "contrôleurs et instruments, et écrit le son dans SORTIE.wav (WAV PCM 16 bits\n"
-            << "stéréo, 44,1 kHz). Un fichier existant n'est remplacé qu'une fois le nouveau\n"
-            << "entièrement écrit.\n";
-        return RenderOk;
-    }
-    // Anything that looks like an option is one this command does not know.
-    bool wrong = args.size() != 2;
-    for (const std::string& arg : args)
-        wrong = wrong || arg.empty() || arg[0] == '-';
-    if (wrong) {
-        err << UsageLine << "\n";
-        return RenderWrongUsage;
-    }
+    const CommandLine parsed = ParseCommandLine(Rules, args);
+    if (const auto status = AnswerWithoutRunning(parsed, Texts, out, err))
+        return *status;
 
+    const std::string& songFile = parsed.Files[0];
+    const std::string& wavFile = parsed.Files[1];
     try {
-        RenderWav(LoadSongForRender(args[0]), args[1]);
+        RefuseOutputThatIsTheSong(songFile, wavFile);
+        RenderWav(LoadSongForRender(songFile), wavFile);
     } catch (const Error& e) {
-        err << e.what() << "\n";
+        err << TerminalMessage(e) << "\n";
         return RenderFailed;
     } catch (const std::bad_alloc&) {
         err << "Plus de mémoire pour rendre le morceau\n";

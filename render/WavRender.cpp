@@ -4,6 +4,7 @@
 #include "song/Instruments.h"
 #include "song/PlaybackSchedule.h"
 #include "util/Error.h"
+#include "util/FileIdentity.h"
 
 #include <fluidsynth.h>
 
@@ -363,6 +364,12 @@ std::optional<ByteStream> RenderWavBytes(const Song& song, const RenderProgress&
     out.Seek(0);
     WriteHeader(out, static_cast<std::uint32_t>(frame * BytesPerFrame));
     return out;
+}
+
+void RefuseOutputThatIsTheSong(const std::string& songFile, const std::string& wavFile) {
+    if (!songFile.empty() && NameTheSameFile(songFile, wavFile))
+        throw Error("Le fichier ", wavFile,
+                    " est le fichier du morceau : il ne peut pas recevoir son export en WAV");
 }
 
 bool RenderWav(const Song& song, const std::string& fileName, const RenderProgress& progress,

@@ -44,6 +44,12 @@ std::optional<ByteStream> RenderWavBytes(const Song& song, const RenderProgress&
 
 inline constexpr int RenderMaxThreads = 4;
 
+// Refuses a WAV file that would take the place of the song it is rendered from: the same file
+// by device and inode, whatever the path or link that names it. Throws Error("Le fichier
+// <wavFile> est le fichier du morceau : il ne peut pas recevoir son export en WAV"); does
+// nothing when songFile is "" or either file does not exist.
+void RefuseOutputThatIsTheSong(const std::string& songFile, const std::string& wavFile);
+
 // RenderWavBytes written to fileName, replacing an existing file only once the new one is
 // complete. Returns false, writing nothing, when progress cancels. Throws Error as
 // RenderWavBytes does and as ByteStream::SaveToFile does when the file cannot be written.

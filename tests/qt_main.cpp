@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #ifdef KADREL_FRENCH_UI
-#include "editor/FrenchLocale.h"
+#include "app/FrenchLocale.h"
 #endif
 
 // GUI suites run in-process on the offscreen platform so that they need no display. The editor's

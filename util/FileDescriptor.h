@@ -16,6 +16,11 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     // Closes now and reports whether the close succeeded: a failed close can mean lost data.
     bool Close();
+    // Closes the descriptor held, if any, and holds fd instead.
+    void Reset(int fd) {
+        Close();
+        fd_ = fd;
+    }
     // Hands the descriptor over to the caller, who closes it.
     int Release() {
         const int fd = fd_;

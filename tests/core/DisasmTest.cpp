@@ -604,20 +604,28 @@ TEST(DisasmCommand, ListingThatCannotBeCreated) {
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, "Impossible de créer le fichier " + listing + "\n");
     }
+    // a device is no file to replace: refused before anything is written to it
     if (fs::exists("/dev/full")) {
         const CommandRun run = Command({dir / "x.mid", "/dev/full"});
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, "Erreur d'écriture du fichier /dev/full\n");
+        EXPECT_EQ(run.err, "Impossible de créer le fichier /dev/full\n");
     }
 }
 
 TEST(DisasmCommand, WrongArguments) {
-    const std::vector<std::string> wrong[] = {
-        {}, {"a", "b", "c"}, {""}, {"a.mid", ""}, {"--all"}, {"--all", "a", "b", "c"}};
-    for (const auto& args : wrong) {
-        const CommandRun run = Command(args);
-        EXPECT_EQ(run.status, 2) << args.size();
-        EXPECT_EQ(run.err, "Utilisation : kadrel-disasm [--all] SOURCE [LISTE]\n");
+    const struct {
+        std::vector<std::string> args;
+        const char* problem;
+    } wrong[] = {
+        {{}, "il manque SOURCE"},        {{"a", "b", "c"}, "fichier en trop : c"},
+        {{""}, "nom de fichier vide"},   {{"a.mid", ""}, "nom de fichier vide"},
+        {{"--all"}, "il manque SOURCE"}, {{"--all", "a", "b", "c"}, "fichier en trop : c"},
+    };
+    for (const auto& c : wrong) {
+        const CommandRun run = Command(c.args);
+        EXPECT_EQ(run.status, 2) << c.problem;
+        EXPECT_EQ(run.err, std::string("kadrel-disasm : ") + c.problem +
+                               "\nUtilisation : kadrel-disasm [--all] SOURCE [LISTE]\n");
     }
     const CommandRun help = Command({"--help"});
     EXPECT_EQ(help.status, 0);

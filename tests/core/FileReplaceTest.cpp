@@ -1,7 +1,8 @@
+#include "util/FileReplace.h"
 #include "ChildProcess.h"
 #include "ErrorOf.h"
+#include "SmallFileSystem.h"
 #include "TempDir.h"
-#include "util/FileReplace.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -332,41 +333,108 @@ TEST(FileReplace, ASaveKilledOnTheWayLeavesNothingBehind) {
 }
 
 // Named temporaries, used where unnamed files are not to be had, that saves killed more than
-// a day ago left are removed by the next save in the folder; nothing else is.
+// a day ago left are removed by the next save in the folder; nothing else is, whatever its name
+// looks like, nor a temporary of another user's.
 TEST(FileReplace, StaleTemporariesOfEarlierSavesAreRemoved) {
     TempDir dir;
     struct Entry {
         const char* name;
         int ageHours;
         bool kept;
+        uid_t owner = 0; // 0: the user running the tests
     };
     const Entry entries[] = {
-        {".kadrel-save-Ab3De9", 48, false},
-        {".kadrel-Q1w2E3", 48, false}, // the name earlier versions gave their temporaries
-        {".kadrel-save-Xy7Zq2", 2, true},
-        {".kadrel-save-Ab3De9x", 48, true},
-        {".kadrel-save-Ab-De9", 48, true},
+        {".kadrel-save-Ab3De9Xy7Zq2Lm4P.tmp", 48, false},
+        {".kadrel-save-Xy7Zq2Ab3De9Lm4P.tmp", 2, true},
+        {".kadrel-save-Ab3De9Xy7Zq2Lm4P.tmp~", 48, true},
+        {".kadrel-save-Ab3De9Xy7Zq2Lm4.tmp", 48, true},
+        {".kadrel-save-Ab3De9Xy7Zq2L-4P.tmp", 48, true},
+        {".kadrel-save-Ab3De9", 48, true},
+        {".kadrel-Q1w2E3", 48, true},
+        {".kadrel-backup", 48, true},
+        {".kadrel-notes1", 48, true},
         {"notes.txt", 48, true},
+        {".kadrel-save-Zz9Yy8Xx7Ww6Vv5U.tmp", 48, true, test::NobodyId},
     };
     const auto now = std::chrono::system_clock::now();
     for (const Entry& e : entries) {
         WriteFile(dir / e.name, OldBytes);
+        if (e.owner != 0 &&
+            (::geteuid() != 0 || ::chown((dir / e.name).c_str(), e.owner, e.owner) != 0))
+            std::filesystem::remove(dir / e.name);
         const auto then = now - std::chrono::hours(e.ageHours);
         const timespec times[2] = {
             {std::chrono::system_clock::to_time_t(then), 0},
             {std::chrono::system_clock::to_time_t(then), 0},
         };
-        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / e.name).c_str(), times, 0), 0);
+        ::utimensat(AT_FDCWD, (dir / e.name).c_str(), times, 0);
     }
     std::set<std::string> expected = {"song.mid"};
     for (const Entry& e : entries)
-        if (e.kept)
+        if (e.kept && std::filesystem::exists(dir / e.name))
             expected.insert(e.name);
 
     for (const bool unnamed : {false, true}) {
         ReplaceFileContent(dir / "song.mid", NewBytes, {.unnamedTemporary = unnamed});
         EXPECT_EQ(NamesIn(dir.Path().string()), expected);
         EXPECT_EQ(ReadFile(dir / "song.mid"), NewBytes);
+    }
+}
+
+// Content written piece by piece reaches the file only at Commit, by the rules of a save; a
+// replacement dropped before it, or whose writes failed on a full disk, leaves the old file whole
+// and nothing else.
+TEST(FileReplace, AReplacementWrittenInPiecesTakesItsPlaceOnlyWhenCommitted) {
+    TempDir dir;
+    test::SmallFileSystem full(16 << 10);
+    const Bytes big(64 << 10, 'b'); // more than the small disk takes
+    struct Case {
+        const char* what;
+        std::string folder;
+        bool hardLink;
+        bool commit;
+        std::string error; // of Commit; "" when it succeeds
+    };
+    std::vector<Case> cases = {
+        {"a file", dir.Path().string(), false, true, ""},
+        {"a file with a second hard link", dir.Path().string(), true, true, ""},
+        {"dropped before Commit", dir.Path().string(), false, false, ""},
+    };
+    if (full.Mounted()) {
+        cases.push_back({"a full disk", full / "", false, true, "Erreur d'écriture du fichier "});
+        cases.push_back(
+            {"a full disk, hard link", full / "", true, true, "Erreur d'écriture du fichier "});
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = c.folder + "/song.mid";
+        WriteFile(path, OldBytes);
+        if (c.hardLink) {
+            ASSERT_EQ(::link(path.c_str(), (c.folder + "/copy.mid").c_str()), 0);
+        }
+        const auto names = NamesIn(c.folder);
+        const ino_t inode = StatOf(path).st_ino;
+        const bool fits = c.error.empty();
+        std::string error;
+        {
+            FileReplacement replacement(path);
+            const Bytes& content = fits ? NewBytes : big;
+            bool written = true;
+            for (std::size_t at = 0; at < content.size(); at += 100)
+                written = replacement.Write(content.data() + at,
+                                            std::min<std::size_t>(100, content.size() - at)) &&
+                          written;
+            EXPECT_EQ(written, fits);
+            EXPECT_EQ(ReadFile(path), OldBytes) << "untouched before Commit";
+            if (c.commit)
+                error = ErrorOf([&] { replacement.Commit(); });
+        }
+        EXPECT_EQ(error, fits ? "" : c.error + path);
+        EXPECT_EQ(ReadFile(path), fits && c.commit ? NewBytes : OldBytes);
+        EXPECT_EQ(NamesIn(c.folder), names) << "no temporary left";
+        EXPECT_EQ(StatOf(path).st_ino == inode, c.hardLink || !c.commit || !fits);
+        std::filesystem::remove(path);
+        std::filesystem::remove(c.folder + "/copy.mid");
     }
 }
 

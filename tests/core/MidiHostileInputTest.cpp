@@ -20,6 +20,7 @@ using test::Chunk;
 using test::ErrorOf;
 using test::Tag;
 using test::TempDir;
+using test::WriteFile;
 
 constexpr std::uint64_t MiB = std::uint64_t{1} << 20;
 
@@ -144,6 +145,46 @@ TEST(MidiHostileInput, OnlyRegularFilesOfAtMost1GiBAreRead) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ErrorWithin10Seconds([&] { TMidi().LoadFromFile(c.path); }), c.error);
+}
+
+// Why a file cannot be read, in the words of the load's errors with the reason added.
+TEST(MidiHostileInput, TheReasonAFileCannotBeRead) {
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    const std::string fifo = dir / "pipe.mid";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string song = dir / "song.mid";
+    WriteFile(song, {'M', 'T', 'h', 'd'});
+    const std::string large = dir / "large.mid";
+    WriteFile(large, {});
+    ASSERT_EQ(::truncate(large.c_str(), (off_t{1} << 30) + 1), 0);
+    const std::string closed = dir / "closed.mid";
+    WriteFile(closed, {1});
+    ASSERT_EQ(::chmod(closed.c_str(), 0), 0);
+    const std::string open = "Impossible d'ouvrir le fichier ";
+    const struct {
+        std::string path, text;
+    } cases[] = {
+        {song, ""},
+        {dir / "missing.mid", open + dir / "missing.mid" + " : il n'existe pas."},
+        {song + "/x.mid", open + song + "/x.mid : il n'existe pas."},
+        {dir.Path().string(), open + dir.Path().string() + " : c'est un dossier."},
+        {fifo, open + fifo + " : ce n'est pas un fichier ordinaire."},
+        {"/dev/zero", open + "/dev/zero : ce n'est pas un fichier ordinaire."},
+        {large, "Impossible de lire le fichier " + large + " : il dépasse 1 Go."},
+        {closed, open + closed + " : l'accès en est refusé."},
+    };
+    for (const auto& c : cases) {
+        // As an ordinary user, whom the access rights stop (they do not stop root).
+        const test::ChildResult child = test::RunInChild([&](const auto& report) {
+            if (::geteuid() == 0 && !test::BecomeNobody())
+                return 90;
+            report(UnreadableFileText(c.path));
+            return 0;
+        });
+        ASSERT_EQ(child.status, 0);
+        EXPECT_EQ(child.report, c.text);
+    }
 }
 
 } // namespace

@@ -154,6 +154,24 @@ TEST_F(Desktop, ExportToWavThroughTheMenu) {
     EXPECT_THAT(dir.Names(), ElementsAre("song.wav"));
 }
 
+// The export never takes the place of the song's own file, whatever name leads to it.
+TEST_F(Desktop, ExportToWavRefusesTheSongsOwnFile) {
+    AddTrack(0);
+    dialogs.SaveNames.push_back(Path("song.mid"));
+    window->SaveAsClick();
+    const std::string saved = Contents(dir / "song.mid");
+    ASSERT_EQ(::symlink("song.mid", (dir / "song.wav").c_str()), 0);
+    for (const QString& wav : {Path("song.mid"), Path("song.wav")}) {
+        dialogs.WavNames.push_back(wav);
+        ui().ExportWav->trigger();
+        EXPECT_EQ(dialogs.Messages.back().Text,
+                  "Le fichier " + wav +
+                      " est le fichier du morceau : il ne peut pas recevoir son export en WAV");
+        EXPECT_EQ(Contents(dir / "song.mid"), saved);
+    }
+    EXPECT_EQ(dialogs.Messages.size(), 2u) << "no question about replacing the file";
+}
+
 TEST_F(Desktop, AFileGivenAtStartOpensAsOuvrirOpensIt) {
     // A file Ouvrir reads: the song and its name; one only the import reads: Ouvrir's box with
     // the offer.

@@ -106,7 +106,11 @@ public:
         return Next(WavNames);
     }
 
-    void OpenDocument(const QString& path) override { Opened.push_back(path); }
+    void OpenDocument(const QString& path, std::function<void()> failed) override {
+        Opened.push_back(path);
+        if (OpenFails)
+            failed();
+    }
 
     // The texts of the boxes shown, in order.
     std::vector<QString> Texts() const {
@@ -126,6 +130,7 @@ public:
     std::deque<QString> WavNames;
     std::vector<QString> Folders;
     std::vector<QString> Opened;
+    bool OpenFails = false; // no program on this desktop can open a document
     int TrackInfoShown = 0;
     int ShownChannel = -1;
     QString ShownName;

@@ -7,6 +7,8 @@
 
 #include <gmock/gmock.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -107,16 +109,36 @@ TEST_F(FileCommands, TrackWithoutChannelEventsKeepsItsNumberAsChannel) {
 
 // The song is not the file that could not be read: it keeps no name, so that saving asks for one.
 TEST_F(FileCommands, AnUnreadableFileLeavesAnEmptySongWithoutAName) {
-    // a FIFO is refused at once instead of waiting for a writer
+    // a FIFO or a device is refused at once instead of being waited for or read for ever; a
+    // file that cannot be read at all is named, with the reason, in a second paragraph
     ASSERT_EQ(::mkfifo((dir / "pipe.mid").c_str(), 0600), 0);
-    for (const QString& path : {Write("bad.mid", {'n', 'o', 'p', 'e'}), Path("pipe.mid")}) {
+    ASSERT_EQ(::mkdir((dir / "folder.mid").c_str(), 0700), 0);
+    const std::string huge = dir / "huge.mid";
+    ASSERT_EQ(::truncate(Write("huge.mid", {}).toStdString().c_str(), (1 << 30) + 1), 0);
+    const std::string refused = "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.";
+    const auto openError = [&](const std::string& path, const std::string& reason) {
+        return refused + "\n\nImpossible d'ouvrir le fichier " + path + " : " + reason + ".";
+    };
+    const struct {
+        QString path;
+        std::string text;
+    } cases[] = {
+        {Write("bad.mid", {'n', 'o', 'p', 'e'}), refused},
+        {Path("pipe.mid"), openError(dir / "pipe.mid", "ce n'est pas un fichier ordinaire")},
+        {Path("missing.mid"), openError(dir / "missing.mid", "il n'existe pas")},
+        {Path("folder.mid"), openError(dir / "folder.mid", "c'est un dossier")},
+        {QStringLiteral("/dev/zero"), openError("/dev/zero", "ce n'est pas un fichier ordinaire")},
+        {QString::fromStdString(huge),
+         refused + "\n\nImpossible de lire le fichier " + huge + " : il dépasse 1 Go."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
         AddTrack(0);
         MarkSaved();
         ::alarm(10);
-        Open(path);
+        Open(c.path);
         ::alarm(0);
-        EXPECT_EQ(dialogs.Messages.back().Text,
-                  "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.");
+        EXPECT_EQ(dialogs.Messages.back().Text.toStdString(), c.text);
         EXPECT_EQ(dialogs.Messages.back().Icon, QMessageBox::Critical);
         EXPECT_EQ(dialogs.Messages.back().Buttons, QMessageBox::Ok)
             << "the tolerant reader refuses it too: no import is offered";
@@ -321,25 +343,48 @@ TEST_F(FileCommands, DisassembleOfATextFileAndCancel) {
 }
 
 TEST_F(FileCommands, ADisassemblyThatFailsShowsTheErrorAndOpensNothing) {
-    // a listing that cannot be written whole (here: on a full device) is not handed over as if
-    // it were complete
+    // a listing that cannot be written whole (here: past a file-size limit, as on a full disk)
+    // is not handed over as if it were complete, and the old listing stays
     const QString song = Write("one.mid", MidiFile({{0x00, 0x90, 60, 127}}));
-    ASSERT_EQ(::symlink("/dev/full", (dir / "one.mid.txt").c_str()), 0);
+    const Bytes oldListing(50, 'o');
+    test::WriteFile(dir / "one.mid.txt", oldListing);
     const struct {
         QString chosen;
         std::string text;
+        rlim_t fileSizeLimit;
     } cases[] = {
-        {Path("gone.mid"), "Impossible d'ouvrir le fichier " + dir / "gone.mid"},
-        {song, "Erreur d'écriture du fichier " + dir / "one.mid.txt"},
+        {Path("gone.mid"), "Impossible d'ouvrir le fichier " + dir / "gone.mid", RLIM_INFINITY},
+        {song, "Erreur d'écriture du fichier " + dir / "one.mid.txt", 100},
     };
     for (const auto& c : cases) {
         dialogs.OpenNames.push_back(c.chosen);
+        rlimit before{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto oldSignal = ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{std::min(c.fileSizeLimit, before.rlim_max), before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
         QTest::keyClick(window.get(), Qt::Key_F5);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        ::signal(SIGXFSZ, oldSignal);
         EXPECT_EQ(dialogs.Messages.back().Caption, "Erreur");
         EXPECT_EQ(dialogs.Messages.back().Text.toStdString(), c.text);
         EXPECT_TRUE(dialogs.Opened.empty());
+        EXPECT_EQ(test::ReadFile(dir / "one.mid.txt"), oldListing);
     }
     EXPECT_EQ(dir.Names().size(), 2u) << "no listing of the missing file";
+}
+
+TEST_F(FileCommands, ADisassemblyIntoAFifoIsRefusedAtOnce) {
+    // the window would wait for a reader for ever
+    const QString song = Write("one.mid", MidiFile({{0x00, 0x90, 60, 127}}));
+    ASSERT_EQ(::mkfifo((dir / "one.mid.txt").c_str(), 0600), 0);
+    dialogs.OpenNames.push_back(song);
+    ::alarm(10);
+    QTest::keyClick(window.get(), Qt::Key_F5);
+    ::alarm(0);
+    EXPECT_EQ(dialogs.Messages.back().Text.toStdString(),
+              "Impossible de créer le fichier " + dir / "one.mid.txt");
+    EXPECT_TRUE(dialogs.Opened.empty());
 }
 
 TEST_F(FileCommands, OuvrirShowsTheSongFromItsBeginningAndNouveauKeepsTheView) {

@@ -17,6 +17,11 @@ using test::TempDir;
 
 constexpr const char* Usage = "Utilisation : kadrel-render MORCEAU.mid SORTIE.wav\n";
 
+// What a wrong command line prints: the problem, then the usage line.
+std::string Wrong(const std::string& problem) {
+    return "kadrel-render : " + problem + "\n" + Usage;
+}
+
 // Two rows, a piano on channel 0 and a flute on channel 3, with their notes in the order the
 // import makes them: track by track, by time.
 Song MakeSong() {
@@ -52,12 +57,24 @@ TEST(RenderCommand, ExitStatusesAndMessages) {
         std::string err; // exactly
         bool written;    // out.wav exists afterwards
     } cases[] = {
-        {"no arguments", {}, RenderWrongUsage, Usage, false},
-        {"one argument", {song}, RenderWrongUsage, Usage, false},
-        {"three arguments", {song, wav, wav}, RenderWrongUsage, Usage, false},
-        {"an unknown option", {"--vite", song, wav}, RenderWrongUsage, Usage, false},
-        {"an option in place of a file", {song, "-o"}, RenderWrongUsage, Usage, false},
-        {"an empty argument", {song, ""}, RenderWrongUsage, Usage, false},
+        {"no arguments", {}, RenderWrongUsage, Wrong("il manque MORCEAU.mid"), false},
+        {"one argument", {song}, RenderWrongUsage, Wrong("il manque SORTIE.wav"), false},
+        {"three arguments",
+         {song, wav, wav},
+         RenderWrongUsage,
+         Wrong("fichier en trop : " + wav),
+         false},
+        {"an unknown option",
+         {"--vite", song, wav},
+         RenderWrongUsage,
+         Wrong("option inconnue : --vite"),
+         false},
+        {"an option in place of a file",
+         {song, "-o"},
+         RenderWrongUsage,
+         Wrong("option inconnue : -o"),
+         false},
+        {"an empty argument", {song, ""}, RenderWrongUsage, Wrong("nom de fichier vide"), false},
         {"a song that does not exist",
          {dir / "none.mid", wav},
          RenderFailed,
@@ -83,6 +100,41 @@ TEST(RenderCommand, ExitStatusesAndMessages) {
         EXPECT_EQ(err, c.err) << c.name;
         EXPECT_EQ(std::filesystem::exists(wav), c.written) << c.name;
     }
+}
+
+// The output is the song itself under any name: refused before anything is read or written.
+TEST(RenderCommand, AnOutputThatIsTheSongIsRefused) {
+    TempDir dir;
+    const std::string song = dir / "song.mid";
+    ExportSong(MakeSong()).SaveToFile(song);
+    const std::vector<std::uint8_t> bytes = test::ReadFile(song);
+    ASSERT_EQ(::symlink("song.mid", (dir / "link.wav").c_str()), 0);
+    ASSERT_EQ(::link(song.c_str(), (dir / "hard.wav").c_str()), 0);
+    for (const std::string& output :
+         {song, dir / "./song.mid", dir / "link.wav", dir / "hard.wav"}) {
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunCommand({song, output}, out, err), RenderFailed) << output;
+        EXPECT_EQ(err, "Le fichier " + output +
+                           " est le fichier du morceau : il ne peut pas recevoir son export en "
+                           "WAV\n");
+        EXPECT_EQ(test::ReadFile(song), bytes) << output;
+    }
+    EXPECT_EQ(dir.Names().size(), 3u);
+}
+
+// After "--" a name starting with "-" is a file, not an option.
+TEST(RenderCommand, FileNamesAfterTheEndOfOptions) {
+    TempDir dir;
+    ExportSong(MakeSong()).SaveToFile(dir / "-song.mid");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    std::string out;
+    std::string err;
+    EXPECT_EQ(RunCommand({"--", "-song.mid", "-out.wav"}, out, err), RenderOk);
+    std::filesystem::current_path(before);
+    EXPECT_EQ(err, "");
+    EXPECT_GT(test::ReadFile(dir / "-out.wav").size(), 44u);
 }
 
 TEST(RenderCommand, HelpGoesToStandardOutput) {

@@ -1,4 +1,4 @@
-#include "editor/FrenchLocale.h"
+#include "app/FrenchLocale.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

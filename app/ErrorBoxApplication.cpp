@@ -1,4 +1,4 @@
-#include "editor/ErrorBoxApplication.h"
+#include "app/ErrorBoxApplication.h"
 
 #include "editor/UserDialogs.h"
 
