@@ -26,6 +26,11 @@
 #include <string>
 #include <vector>
 
+// Failures show texts as they read.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace kadrel::test {
 
 // Answers the editor's questions as a test tells it to, and remembers what it was asked.

@@ -24,9 +24,9 @@ const Bytes RealSong =
                  40,   100,  0x10, 0x81, 40,  0,    0,    0xFF, 0x2F, 0}});
 
 const char* const OfferText = "Le fichier n'a pas pu être lu. Le format n'est pas reconnu.\n\n"
-                              "Il peut toutefois être importé : ses notes, ses tracks et leurs "
-                              "instruments sont repris, le reste (tempo, contrôleurs, "
-                              "vélocités...) n'est pas conservé. Voulez-vous l'importer?";
+                              "Il peut toutefois être importé tel qu'il est : ses notes, ses "
+                              "tracks, leurs instruments et tout le reste (tempo, contrôleurs, "
+                              "vélocités...) sont conservés. Voulez-vous l'importer?";
 
 class Import : public EditorTest {
 protected:
@@ -45,14 +45,16 @@ protected:
         EXPECT_EQ(SelectedRow(), 0);
         ASSERT_EQ(score().NoteList().size(), 2u) << "the first row's notes are shown";
         EXPECT_EQ(score().NoteList()[1]->NoteNum, 64);
-        EXPECT_EQ(FileName(), "");
-        EXPECT_TRUE(IsModified());
+        // The song holds the whole file: it is that file, saved where it was.
+        EXPECT_EQ(FileName(), dir / "real.mid");
+        EXPECT_FALSE(IsModified());
+        EXPECT_TRUE(SongView().KeepsFile);
     }
 
     TempDir dir;
 };
 
-TEST_F(Import, CtrlIImportsShowsTheFirstRowAndSaysWhatWasNotKept) {
+TEST_F(Import, CtrlIImportsTheWholeFileAndShowsTheFirstRow) {
     const QString path = Write("real.mid", RealSong);
     AddTrack(5);
     Document().SetFileName("/some/song.mid");
@@ -69,15 +71,27 @@ TEST_F(Import, CtrlIImportsShowsTheFirstRowAndSaysWhatWasNotKept) {
     EXPECT_EQ(score().CursorPos(), 0);
     EXPECT_TRUE(ui().ModTrack->isEnabled());
     EXPECT_THAT(Sent(), ElementsAre(PatchMsg(0, 24), PatchMsg(1, 33), PatchMsg(9, 0)));
+    EXPECT_TRUE(dialogs.Messages.empty()) << "nothing was left out: no box";
+    // Enregistrer writes it back in place with every event it had.
+    window->EnregistrerClick();
+    EXPECT_EQ(ReadFile(path.toStdString()), RealSong);
+}
+
+// What the reader could not read is told, with where it was; the song is then not the file: it
+// has no name, so that the original cannot be replaced by mistake.
+TEST_F(Import, WhatCouldNotBeReadIsToldAndTheSongHasNoName) {
+    dialogs.OpenNames.push_back(Write("cut.mid", Smf(0, 16, {{0, 0x90, 60, 100, 0x10, 0x80, 60}})));
+    window->ImporterClick();
+    EXPECT_THAT(NoteTexts(), ElementsAre("60@0+0 c0 t0"));
     ASSERT_EQ(dialogs.Messages.size(), 1u);
     EXPECT_EQ(dialogs.Messages[0].Icon, QMessageBox::Information);
     EXPECT_EQ(dialogs.Messages[0].Caption, "Information");
-    EXPECT_EQ(dialogs.Messages[0].Buttons, QMessageBox::Ok);
-    EXPECT_EQ(dialogs.Messages[0].Text, "Importé : 3 tracks, 4 notes.\n"
-                                        "Non conservés :\n"
-                                        "1 contrôleur\n"
-                                        "1 pitch bend\n"
-                                        "1 changement de tempo");
+    EXPECT_EQ(dialogs.Messages[0].Text,
+              "Importé : 1 track, 1 note.\n"
+              "Non lu :\n"
+              "un événement coupé par la fin de son bloc (track 0, position 26 dans le fichier)");
+    EXPECT_EQ(FileName(), "");
+    EXPECT_TRUE(IsModified());
 }
 
 TEST_F(Import, NothingLeftOutShowsNoBox) {
