@@ -234,6 +234,7 @@ void EditActions::VelociteClick() {
     for (std::uint32_t i : selected) {
         TMidiNote note = notes[i];
         note.Velocity = ChangedVelocity(note.Velocity, *change);
+        note.MarkEdited();
         after.push_back(note);
     }
     document_.ChangeNotes(selected, std::move(after), NoteEdit::Velocity);

@@ -3,6 +3,7 @@
 #include "editor/MainComponents.h"
 #include "editor/ScoreView.h"
 #include "editor/Transport.h"
+#include "song/Resolution.h"
 
 #include <QToolButton>
 
@@ -60,13 +61,19 @@ void NoteEditingTool::MouseDown(Qt::MouseButton button, std::int32_t x, std::int
         }
     } else if (button == Qt::LeftButton && ui_.ModeNote->isChecked()) {
         transport_.PreviewNote(K, noteNum);
-        // The score shows it at the end of its notes; the lengthening that follows belongs to
-        // the same step.
+        // The note starts at the grid position clicked, in the song's own ticks, with the
+        // velocity the row's music has there. The score shows it at the end of its notes; the
+        // lengthening that follows belongs to the same step.
+        const Song& song = document_.Content();
+        const std::int64_t start = GridTick(largePos, song.Division);
+        TMidiNote note{noteNum, static_cast<std::int32_t>(start),
+                       static_cast<std::int32_t>(GridTick(largePos + L - L / 4, song.Division) -
+                                                 start),
+                       static_cast<std::uint8_t>(K), static_cast<std::uint32_t>(selected)};
+        note.Velocity = NewNoteVelocity(song, static_cast<std::uint32_t>(selected), start);
         gestureNumber_ = document_.StartGesture();
-        added_ = static_cast<std::uint32_t>(document_.Content().Notes.size());
-        document_.AppendNotes({TMidiNote{noteNum, largePos, L - L / 4, static_cast<std::uint8_t>(K),
-                                         static_cast<std::uint32_t>(selected)}},
-                              NoteEdit::Add, gestureNumber_);
+        added_ = static_cast<std::uint32_t>(song.Notes.size());
+        document_.AppendNotes({note}, NoteEdit::Add, gestureNumber_);
         gesture_ = Gesture::AddingStretching;
     } else if (button == Qt::RightButton && ui_.ModeNote->isChecked() && note != nullptr) {
         document_.RemoveNotes({view_.IndexOf(*note)}, NoteEdit::Remove);
@@ -79,6 +86,7 @@ void NoteEditingTool::MouseDown(Qt::MouseButton button, std::int32_t x, std::int
             transport_.PreviewNote(K, static_cast<std::uint8_t>(n));
             TMidiNote after = ScoreView::NoteOf(*note);
             after.NoteNum = static_cast<std::uint8_t>(n);
+            after.MarkEdited();
             document_.ChangeNotes({view_.IndexOf(*note)}, {after},
                                   raise ? NoteEdit::Raise : NoteEdit::Lower);
         }
@@ -92,8 +100,10 @@ void NoteEditingTool::MouseMove(TShiftState shift, std::int32_t x, std::int32_t 
     const bool leftHeld = shift.Buttons.testFlag(Qt::LeftButton);
     if (gesture_ == Gesture::AddingStretching && leftHeld) {
         const std::int32_t L = score.LargePosLen();
+        const std::uint16_t division = document_.Content().Division;
         TMidiNote after = document_.Content().Notes.at(added_);
-        const std::int64_t d = std::int64_t{pos} - after.Pos;
+        const std::int64_t start = GridPosition(after.Pos, division);
+        const std::int64_t d = std::int64_t{pos} - start;
         std::int64_t len = 1;
         if (d > 0) {
             if (shift.Keys.testFlag(Qt::ShiftModifier))
@@ -105,7 +115,8 @@ void NoteEditingTool::MouseMove(TShiftState shift, std::int32_t x, std::int32_t 
             else
                 len = d;
         }
-        after.Len = static_cast<std::int32_t>(std::max<std::int64_t>(len, 1));
+        after.Len = static_cast<std::int32_t>(std::max<std::int64_t>(
+            GridTick(start + std::max<std::int64_t>(len, 1), division) - after.Pos, 1));
         document_.ChangeNotes({added_}, {after}, NoteEdit::Add, gestureNumber_);
         score.Paint();
         return;
@@ -126,7 +137,10 @@ void NoteEditingTool::Drag(std::int32_t x, std::int32_t largePos, std::uint8_t n
     // The grabbed note goes to the grid cell and row under the pointer and the other selected
     // notes keep their distance to it, except that no note leaves 0..127 (the pitch step is
     // refused for the whole group) and no note starts before 0 (the group stops there).
-    std::int64_t deltaPos = std::int64_t{largePos} - grabbed_->Pos;
+    // The move is whole grid steps in the song's ticks, so a note off the grid stays off it.
+    const std::uint16_t division = document_.Content().Division;
+    std::int64_t deltaPos = DragTicks(
+        grabbed_->Pos, std::int64_t{largePos} - GridPosition(grabbed_->Pos, division), division);
     std::int32_t deltaNote = std::int32_t{noteNum} - grabbed_->NoteNum;
     const TPartitionNote* grabbed = grabbed_;
     const auto inGroup = [grabbed](const TPartitionNote& n) { return &n == grabbed || n.Selected; };
@@ -145,6 +159,7 @@ void NoteEditingTool::Drag(std::int32_t x, std::int32_t largePos, std::uint8_t n
             TMidiNote note = document_.Content().Notes[i];
             note.Pos = static_cast<std::int32_t>(note.Pos + deltaPos);
             note.NoteNum = static_cast<std::uint8_t>(note.NoteNum + deltaNote);
+            note.MarkEdited();
             after.push_back(note);
         }
         // The moves of one drag are one step of the history.

@@ -1,6 +1,8 @@
 #include "editor/ScoreView.h"
 
+#include "partition/MeasureMap.h"
 #include "partition/Partition.h"
+#include "song/TempoMap.h"
 
 #include <algorithm>
 
@@ -19,6 +21,37 @@ ScoreView::ScoreView(SongDocument& document, TPartition& score, QObject* parent)
         Clear();
         row_ = -1;
     });
+    connect(&document, &SongDocument::SongReplaced, this, &ScoreView::ShowSongTime);
+}
+
+namespace {
+
+// Ticks per quarter note as the score counts them: a time-code division has no quarter note,
+// and the score takes half a second for one, the quarter note of the default tempo.
+int ScoreDivision(std::uint16_t division) {
+    if ((division & 0x8000) == 0)
+        return division;
+    int frames = 256 - (division >> 8);
+    if (frames == 29)
+        frames = 30;
+    return std::max(1, frames * (division & 0xFF) / 2);
+}
+
+} // namespace
+
+void ScoreView::ShowSongTime() {
+    const Song& song = document_.Content();
+    score_.SetDivision(ScoreDivision(song.Division));
+    // The file's time signatures give the measures; a song without any keeps 4/4 measures of
+    // the score's own length.
+    std::vector<TMeasureChange> measures;
+    const std::vector<MeterChange> meters = MeterChanges(song);
+    const bool plain = meters.size() == 1 && meters[0].Position == 0 &&
+                       meters[0].MeasureLength == score_.MesureLen();
+    if (!plain)
+        for (const MeterChange& meter : meters)
+            measures.push_back({static_cast<std::int32_t>(meter.Position), meter.MeasureLength});
+    score_.SetMeasureMap(measures);
 }
 
 const TMidiNote& ScoreView::NoteOf(const TPartitionNote& shown) {

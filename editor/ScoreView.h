@@ -37,6 +37,8 @@ public:
     NoteIndices IndicesOf(const std::function<bool(const TPartitionNote&)>& pick) const;
 
 private:
+    // The score counts time as the song does: its division, its measures.
+    void ShowSongTime();
     void Appended(std::size_t first);
     // The notes at these places came in (inserted) or went out of the song: the shown notes
     // follow, keeping their selection.

@@ -5,6 +5,7 @@
 #include "midi/MidiOutput.h"
 #include "partition/Partition.h"
 #include "song/PlaybackSchedule.h"
+#include "song/Resolution.h"
 #include "util/Error.h"
 
 #include <QCoreApplication>
@@ -349,7 +350,7 @@ void Transport::ForwEndClick() {
     std::int64_t end = 0;
     for (const auto& note : score.NoteList())
         end = std::max(end, std::int64_t{note->Pos} + note->Len);
-    MoveCursor(end * 16 / std::max(1, score.Division()) * score.SmallestWidth());
+    MoveCursor(GridPosition(end, document_.Content().Division) * score.SmallestWidth());
 }
 
 void Transport::SpeedMouseUp() {

@@ -60,7 +60,7 @@ std::uint8_t NewNoteVelocity(const Song& song, std::uint32_t row, std::int64_t t
         return 127;
     const TMidiNote* last = nullptr;
     for (const TMidiNote& note : song.Notes)
-        if (note.Track == row && note.Pos <= tick && (last == nullptr || note.Pos >= last->Pos))
+        if (note.Track == row && note.Pos < tick && (last == nullptr || note.Pos >= last->Pos))
             last = &note;
     return last == nullptr ? DefaultVelocity : last->Velocity;
 }

@@ -37,7 +37,7 @@ std::int64_t ConvertTicks(std::int64_t tick, std::uint16_t from, std::uint16_t t
 
 // The velocity of a note added at tick to a row: 127 in a song that keeps no file (Kadrel's
 // own, which plays and saves every note at 127); in an imported song, that of the row's note
-// that starts last at or before tick (the last in the list among equals), else 100.
+// that starts last before tick (the last in the list among equals), else 100.
 std::uint8_t NewNoteVelocity(const Song& song, std::uint32_t row, std::int64_t tick);
 
 // The velocity of a new note in an imported song whose row has no note before it.

@@ -68,7 +68,7 @@ TEST(Resolution, VelocityOfANewNote) {
         std::uint32_t row;
         std::int64_t tick;
         int velocity;
-    } cases[] = {{0, 95, 90}, {0, 96, 75}, {1, 48, 50}, {1, 47, 100}, {2, 0, 100}};
+    } cases[] = {{0, 95, 90}, {0, 96, 90}, {0, 97, 75}, {1, 48, 100}, {1, 49, 50}, {2, 0, 100}};
     for (const auto& c : cases)
         EXPECT_EQ(NewNoteVelocity(song, c.row, c.tick), c.velocity) << c.row << " " << c.tick;
 }
