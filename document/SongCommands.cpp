@@ -161,82 +161,87 @@ bool ChangeNotesCommand::mergeWith(const QUndoCommand* other) {
 
 // --- tracks ---
 
+TrackCommand::TrackCommand(SongDocument& document, const QString& text, std::size_t row)
+    : SongCommand(document, text), row_(row) {}
+
+NoteIndices TrackCommand::RowNotes() const {
+    NoteIndices indices;
+    const NoteList& notes = Current().Notes;
+    for (std::size_t i = 0; i < notes.size(); ++i)
+        if (notes[i].Track == row_)
+            indices.push_back(static_cast<std::uint32_t>(i));
+    return indices;
+}
+
+void TrackCommand::redo() {
+    BeforeStep();
+    Announce(false);
+    undo_ = Edit(Edited());
+    emit document_.TracksChanged(SelectedAfter(false));
+}
+
+void TrackCommand::undo() {
+    BeforeStep();
+    Announce(true);
+    UndoTrackEdit(Edited(), std::move(*undo_));
+    undo_.reset();
+    emit document_.TracksChanged(SelectedAfter(true));
+}
+
 AddTrackCommand::AddTrackCommand(SongDocument& document, SongTrack track, int selectedBefore)
-    : SongCommand(document, TrackText("l'ajout du track ", document.Content().Tracks.size())),
-      track_(std::move(track)), index_(document.Content().Tracks.size()),
-      selectedBefore_(selectedBefore) {}
+    : TrackCommand(document, TrackText("l'ajout du track ", document.Content().Tracks.size()),
+                   document.Content().Tracks.size()),
+      track_(std::move(track)), selectedBefore_(selectedBefore) {}
 
 int AddTrackCommand::SoundedTrack(bool undoing) const {
-    return undoing ? -1 : static_cast<int>(index_);
+    return undoing ? -1 : static_cast<int>(row_);
 }
 
-void AddTrackCommand::redo() {
-    BeforeStep();
-    auto& tracks = Edited().Tracks;
-    tracks.insert(tracks.begin() + static_cast<std::ptrdiff_t>(index_), track_);
-    emit document_.TracksChanged(static_cast<int>(index_));
+TrackEditUndo AddTrackCommand::Edit(Song& song) {
+    return AddRow(song, track_);
 }
 
-void AddTrackCommand::undo() {
-    BeforeStep();
-    // Its notes, added later, were taken out by the undoing of their own steps. A track that a
-    // refused command left after it (outside the history) takes its place.
-    Song& song = Edited();
-    for (TMidiNote& note : song.Notes)
-        if (note.Track > index_)
-            --note.Track;
-    song.Tracks.erase(song.Tracks.begin() + static_cast<std::ptrdiff_t>(index_));
-    emit document_.TracksChanged(selectedBefore_);
+int AddTrackCommand::SelectedAfter(bool undoing) const {
+    return undoing ? selectedBefore_ : static_cast<int>(row_);
 }
 
 ChangeTrackCommand::ChangeTrackCommand(SongDocument& document, std::size_t index, SongTrack after)
-    : SongCommand(document, TrackText("la modification du track ", index)), index_(index),
+    : TrackCommand(document, TrackText("la modification du track ", index), index),
       before_(document.Content().Tracks.at(index)), after_(std::move(after)) {}
 
-void ChangeTrackCommand::redo() {
-    BeforeStep();
-    Edited().Tracks[index_] = after_;
-    emit document_.TracksChanged(static_cast<int>(index_));
+TrackEditUndo ChangeTrackCommand::Edit(Song& song) {
+    return ChangeRow(song, static_cast<std::uint32_t>(row_), after_);
 }
 
-void ChangeTrackCommand::undo() {
-    BeforeStep();
-    Edited().Tracks[index_] = before_;
-    emit document_.TracksChanged(static_cast<int>(index_));
+void ChangeTrackCommand::Announce(bool undoing) {
+    const Song& song = Current();
+    if (!song.KeepsFile || before_.Channel == after_.Channel)
+        return;
+    const NoteIndices indices = RowNotes();
+    NoteList moved;
+    moved.reserve(indices.size());
+    for (std::uint32_t i : indices) {
+        TMidiNote note = song.Notes[i];
+        note.Channel = static_cast<std::uint8_t>(undoing ? before_.Channel : after_.Channel);
+        moved.push_back(note);
+    }
+    if (!indices.empty())
+        emit document_.NotesAboutToChange(indices, moved);
 }
 
 DeleteTrackCommand::DeleteTrackCommand(SongDocument& document, std::size_t index)
-    : SongCommand(document, TrackText("la suppression du track ", index)), index_(index),
-      track_(document.Content().Tracks.at(index)) {
-    const NoteList& notes = document.Content().Notes;
-    for (std::size_t i = 0; i < notes.size(); ++i)
-        if (notes[i].Track == index)
-            indices_.push_back(static_cast<std::uint32_t>(i));
+    : TrackCommand(document, TrackText("la suppression du track ", index), index) {}
+
+TrackEditUndo DeleteTrackCommand::Edit(Song& song) {
+    return DeleteRow(song, static_cast<std::uint32_t>(row_));
 }
 
-void DeleteTrackCommand::redo() {
-    BeforeStep();
-    emit document_.NotesAboutToBeRemoved(indices_);
-    Song& song = Edited();
-    held_ = TakeNotes(song.Notes, indices_);
-    for (TMidiNote& note : song.Notes)
-        if (note.Track > index_)
-            --note.Track;
-    song.Tracks.erase(song.Tracks.begin() + static_cast<std::ptrdiff_t>(index_));
-    // The views show the tracks anew, and with them their notes.
-    emit document_.TracksChanged(-1);
-}
-
-void DeleteTrackCommand::undo() {
-    BeforeStep();
-    Song& song = Edited();
-    for (TMidiNote& note : song.Notes)
-        if (note.Track >= index_)
-            ++note.Track;
-    PutBack(song.Notes, indices_, held_);
-    song.Tracks.insert(song.Tracks.begin() + static_cast<std::ptrdiff_t>(index_), track_);
-    // The track was the selected one when it was deleted.
-    emit document_.TracksChanged(static_cast<int>(index_));
+void DeleteTrackCommand::Announce(bool undoing) {
+    if (undoing)
+        return;
+    const NoteIndices indices = RowNotes();
+    if (!indices.empty())
+        emit document_.NotesAboutToBeRemoved(indices);
 }
 
 } // namespace kadrel

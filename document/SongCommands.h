@@ -2,9 +2,12 @@
 
 #include "document/SongDocument.h"
 
+#include "song/TrackEdits.h"
+
 #include <QUndoCommand>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kadrel {
@@ -86,47 +89,72 @@ private:
     NoteList after_;
 };
 
-class AddTrackCommand final : public SongCommand {
+// A track step: the song's own track edit (which on an imported song also changes the file's
+// events), undone by putting back what the edit says it changed. Before doing or undoing, the
+// notes of the row that the step takes out or moves to another channel are announced.
+class TrackCommand : public SongCommand {
+public:
+    void undo() override;
+    void redo() override;
+
+protected:
+    TrackCommand(SongDocument& document, const QString& text, std::size_t row);
+    // Does the edit on the song and says what it changed.
+    virtual TrackEditUndo Edit(Song& song) = 0;
+    // Announces what the edit, or its undoing, is about to do to notes.
+    virtual void Announce(bool undoing) = 0;
+    // The row to select afterwards.
+    virtual int SelectedAfter(bool undoing) const = 0;
+    // The notes of the row, as places in the song.
+    NoteIndices RowNotes() const;
+
+    std::size_t row_;
+
+private:
+    std::optional<TrackEditUndo> undo_;
+};
+
+class AddTrackCommand final : public TrackCommand {
 public:
     AddTrackCommand(SongDocument& document, SongTrack track, int selectedBefore);
     int SoundedTrack(bool undoing) const override;
-    void undo() override;
-    void redo() override;
 
 private:
+    TrackEditUndo Edit(Song& song) override;
+    void Announce(bool) override {}
+    int SelectedAfter(bool undoing) const override;
+
     SongTrack track_;
-    std::size_t index_;
     int selectedBefore_;
 };
 
-class ChangeTrackCommand final : public SongCommand {
+class ChangeTrackCommand final : public TrackCommand {
 public:
     ChangeTrackCommand(SongDocument& document, std::size_t index, SongTrack after);
-    int SoundedTrack(bool) const override { return static_cast<int>(index_); }
-    void undo() override;
-    void redo() override;
+    int SoundedTrack(bool) const override { return static_cast<int>(row_); }
 
 private:
-    std::size_t index_;
+    TrackEditUndo Edit(Song& song) override;
+    // A channel change of an imported song's row moves its notes to the new channel.
+    void Announce(bool undoing) override;
+    int SelectedAfter(bool) const override { return static_cast<int>(row_); }
+
     SongTrack before_;
     SongTrack after_;
 };
 
-// A track deleted with its notes; the notes of later tracks are renumbered, and back by undo.
-class DeleteTrackCommand final : public SongCommand {
+// A track deleted with its notes (and, in an imported song, its channel's events); the notes of
+// later tracks are renumbered, and back by undo.
+class DeleteTrackCommand final : public TrackCommand {
 public:
     DeleteTrackCommand(SongDocument& document, std::size_t index);
-    int SoundedTrack(bool undoing) const override {
-        return undoing ? static_cast<int>(index_) : -1;
-    }
-    void undo() override;
-    void redo() override;
+    int SoundedTrack(bool undoing) const override { return undoing ? static_cast<int>(row_) : -1; }
 
 private:
-    std::size_t index_;
-    SongTrack track_;
-    NoteIndices indices_; // the track's notes, as places in the song with them
-    NoteList held_;
+    TrackEditUndo Edit(Song& song) override;
+    void Announce(bool undoing) override;
+    // The track was the selected one when it was deleted.
+    int SelectedAfter(bool undoing) const override { return undoing ? static_cast<int>(row_) : -1; }
 };
 
 } // namespace kadrel

@@ -193,7 +193,7 @@ TEST(DocumentSteps, ATrackCommandWhoseSendFailsIsNoStep) {
          [](SongDocument& d, const std::function<void()>& send) {
              d.AddTrack({"Basse", 1, 33}, 0, send);
          },
-         {{"Piano", 0, 0}, {"Basse", 1, 33}}},
+         {{"Piano", 0, 0}, {"Basse", 1, 33, 1}}},
         {"Modifier",
          [](SongDocument& d, const std::function<void()>& send) {
              d.ChangeTrack(0, {"Orgue", 2, 19}, send);

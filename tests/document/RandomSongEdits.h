@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/SmfBytes.h"
 #include "document/SongDocument.h"
-#include "midi/ByteStream.h"
-#include "song/SongConversion.h"
+#include "midi/SmfReader.h"
+#include "song/SongSave.h"
+#include "song/TolerantImport.h"
 
 #include <cstdint>
 #include <random>
@@ -25,9 +27,7 @@ inline Snapshot Take(const SongDocument& document) {
     Snapshot s;
     s.Notes = document.Content().Notes;
     s.Tracks = document.Content().Tracks;
-    ByteStream stream;
-    ExportSong(document.Content()).SaveToStream(stream);
-    s.Saved = stream.Bytes();
+    s.Saved = SongFileBytes(document.Content());
     return s;
 }
 
@@ -50,10 +50,40 @@ public:
     void OpenRandomSong() {
         Song song;
         for (int t = 0, n = 1 + Below(4); t < n; ++t)
-            song.Tracks.push_back({"t" + std::to_string(t), t, static_cast<std::uint8_t>(t * 9)});
+            song.Tracks.push_back({"t" + std::to_string(t), t, static_cast<std::uint8_t>(t * 9),
+                                   static_cast<std::uint32_t>(t)});
         for (int i = 0; i < 40; ++i)
             song.Notes.push_back(RandomNote(song.Tracks.size()));
         document_.Replace(std::move(song), true);
+    }
+
+    // Opens a file as real collections hold it, imported as it is: division 480, a conductor
+    // track (tempo, time signature, marker), running status, velocities, note-ons of velocity 0,
+    // a controller, a pitch bend, a sysex, two channels in one track.
+    void OpenRandomImportedSong() {
+        Bytes melody = {0, 0xFF, 0x03, 5, 'F', 'l', 'u', 't', 'e', 0, 0xC0, 73, 0, 0xB0, 7, 90};
+        Bytes bass = {0, 0xC1, 33, 0, 0xC2, 0, 0, 0xF0, 3, 0x7E, 0x7F, 0xF7};
+        for (int i = 0; i < 12; ++i) {
+            const auto n = static_cast<std::uint8_t>(60 + Below(20));
+            const auto v = static_cast<std::uint8_t>(20 + Below(100));
+            melody = Cat({melody,
+                          Vlq(static_cast<std::uint32_t>(Below(300))),
+                          {0x90, n, v},
+                          Vlq(static_cast<std::uint32_t>(1 + Below(400))),
+                          {n, 0}});
+            bass = Cat({bass,
+                        Vlq(static_cast<std::uint32_t>(Below(200))),
+                        {static_cast<std::uint8_t>(0x91 + Below(2)),
+                         static_cast<std::uint8_t>(36 + i), v, 0x60, 0xE1, 0, 0x40, 0x60},
+                        {static_cast<std::uint8_t>(0x81 + Below(2)),
+                         static_cast<std::uint8_t>(36 + i), 0x40}});
+        }
+        const Bytes conductor = {0, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20, 0,    0xFF, 0x58, 4,
+                                 3, 2,    24,   8, 0x83, 0x60, 0xFF, 0x06, 1,    'A'};
+        bytes_ =
+            Smf(1, 480,
+                {Cat({conductor, EndOfTrack}), Cat({melody, EndOfTrack}), Cat({bass, EndOfTrack})});
+        document_.Replace(ImportSmf(ReadSmf(bytes_)).Content, true);
     }
 
     // One edit; returns whether it became one new step of the history (the one drawn may be
@@ -150,6 +180,7 @@ private:
     }
 
     SongDocument& document_;
+    Bytes bytes_; // the imported file
     std::mt19937 random_;
     bool live_;
 };
