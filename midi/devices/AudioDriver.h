@@ -18,10 +18,10 @@ struct AudioSettings {
     std::string FileName;
     // The sound is rendered PeriodFrames at a time (5.8 ms at 256 frames), which is also the
     // delay that every message gets so as to be heard at its own sample. The output holds
-    // Periods periods (17 ms): enough for the synthesizer to keep up on a machine whose cores
+    // Periods periods (23 ms): enough for the synthesizer to keep up on a machine whose cores
     // are all busy, little enough for a click to sound within 40 ms.
     int PeriodFrames = 256;
-    int Periods = 3;
+    int Periods = 4;
     // After this long with nothing sent and no note sounding, the audio output is given back,
     // so that an idle editor keeps neither the processor nor the sound server busy rendering
     // silence; the next message takes it again.

@@ -36,15 +36,21 @@ std::int64_t FramesIn(std::chrono::nanoseconds time, int sampleRate) {
 MessageScheduler::MessageScheduler(PlayFunction play, RenderFunction render, int sampleRate,
                                    int periodFrames)
     : play_(std::move(play)), render_(std::move(render)), sampleRate_(sampleRate),
-      delayFrames_(periodFrames) {
+      queue_(std::make_unique<Timed[]>(queueSize)), delayFrames_(periodFrames) {
     // Room for the note-offs of every note of every channel, so that rendering allocates
     // nothing in the usual case.
     due_.reserve(16 * 128);
 }
 
-void MessageScheduler::Post(std::uint32_t msg, TimePoint sent) {
-    const std::lock_guard lock(queueMutex_);
-    queue_.push_back({msg, sent});
+bool MessageScheduler::Post(std::uint32_t msg, TimePoint sent) {
+    const std::lock_guard lock(sendMutex_);
+    const std::size_t tail = tail_.load(std::memory_order_relaxed);
+    if (tail - head_.load(std::memory_order_acquire) == queueSize) {
+        return false;
+    }
+    queue_[tail % queueSize] = {msg, sent};
+    tail_.store(tail + 1, std::memory_order_release);
+    return true;
 }
 
 std::int64_t MessageScheduler::FrameOf(TimePoint sent) const {
@@ -62,36 +68,44 @@ void MessageScheduler::Render(std::uint64_t stream, float* left, float* right, i
     if (stream > stream_) {
         stream_ = stream;
         rendered_ = 0;
-        recent_.clear();
+        recentCount_ = 0;
     }
     // By this request, frame 0 may be put at now minus the frames rendered so far, and no
     // later. The timeline takes the earliest of the recent requests: late requests (the
     // system held the output's thread up) do not move it, and it follows the output when all
     // of them come later (an output whose clock runs slow, or that started late).
     const TimePoint earliest = now - Span(rendered_, sampleRate_);
-    while (!recent_.empty() && recent_.back().second >= earliest) {
-        recent_.pop_back();
+    const auto recent = [this](std::size_t i) -> auto& {
+        return recent_[(recentFirst_ + i) % recentSize];
+    };
+    while (recentCount_ > 0 && recent(recentCount_ - 1).second >= earliest) {
+        --recentCount_;
     }
-    recent_.emplace_back(now, earliest);
-    while (recent_.front().first < now - memory) {
-        recent_.pop_front();
+    if (recentCount_ == recentSize) { // an output asking for tiny periods: forget sooner
+        recentFirst_ = (recentFirst_ + 1) % recentSize;
+        --recentCount_;
     }
-    origin_ = recent_.front().second;
+    recent(recentCount_++) = {now, earliest};
+    while (recent(0).first < now - memory) {
+        recentFirst_ = (recentFirst_ + 1) % recentSize;
+        --recentCount_;
+    }
+    origin_ = recent(0).second;
     delayFrames_ = std::max<std::int64_t>(delayFrames_, frames);
 
     const std::int64_t end = rendered_ + frames;
     due_.clear();
-    {
-        const std::lock_guard queueLock(queueMutex_);
-        while (!queue_.empty()) {
-            const std::int64_t frame = FrameOf(queue_.front().Sent);
-            if (frame >= end) {
-                break;
-            }
-            due_.emplace_back(frame, queue_.front().Msg);
-            queue_.pop_front();
+    std::size_t head = head_.load(std::memory_order_relaxed);
+    const std::size_t tail = tail_.load(std::memory_order_acquire);
+    for (; head != tail; ++head) {
+        const Timed& next = queue_[head % queueSize];
+        const std::int64_t frame = FrameOf(next.Sent);
+        if (frame >= end) {
+            break;
         }
+        due_.emplace_back(frame, next.Msg);
     }
+    head_.store(head, std::memory_order_release);
     int done = 0;
     for (const auto& [frame, msg] : due_) {
         const int at = static_cast<int>(std::clamp<std::int64_t>(frame - rendered_, done, frames));

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -20,6 +23,9 @@ namespace kadrel {
 // The timeline maps the output's frames to the steady clock: frame 0 is put as early as the
 // output's requests of the last second allow, so that no period is asked for before all the
 // messages of its frames can have come.
+//
+// The output's thread takes no lock that a sender holds and allocates nothing as it renders: a
+// sender that the system holds up, or a busy allocator, must not hold up the sound.
 class MessageScheduler {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -32,8 +38,10 @@ public:
     // output that asks for more frames at a time gets that longer delay from then on.
     MessageScheduler(PlayFunction play, RenderFunction render, int sampleRate, int periodFrames);
 
-    // Queues msg, sent at time sent (times come in the order of the calls). Any thread.
-    void Post(std::uint32_t msg, TimePoint sent);
+    // Queues msg, sent at time sent (times come in the order of the calls). Any thread. False,
+    // with nothing queued, when the queue is full: more messages than the output could have
+    // played in the meantime wait already (some 16,000).
+    bool Post(std::uint32_t msg, TimePoint sent);
 
     // Renders the next frames of output stream, which asked for them at time now. Streams are
     // numbered from 1 up, one per audio output opened: a higher number than the last starts a
@@ -53,15 +61,23 @@ private:
     const RenderFunction render_;
     const int sampleRate_;
 
-    std::mutex queueMutex_; // guards queue_, shared with the senders
-    std::deque<Timed> queue_;
+    // The messages sent and not yet played: a ring that the senders fill at its tail and the
+    // output empties at its head. The senders take turns through sendMutex_.
+    static constexpr std::size_t queueSize = 1 << 14;
+    const std::unique_ptr<Timed[]> queue_;
+    std::atomic<std::size_t> head_{0};
+    std::atomic<std::size_t> tail_{0};
+    std::mutex sendMutex_;
 
     std::mutex renderMutex_; // guards what follows: one output renders at a time
     std::uint64_t stream_ = 0;
     TimePoint origin_; // the time of frame 0 of the current timeline
-    // The recent requests that may still place frame 0, by when they came: where each would
-    // put it, in increasing order.
-    std::deque<std::pair<TimePoint, TimePoint>> recent_;
+    // The recent requests that may still place frame 0, by when they came, with where each
+    // would put it, in increasing order: a ring of recentCount from recentFirst.
+    static constexpr std::size_t recentSize = 1024;
+    std::array<std::pair<TimePoint, TimePoint>, recentSize> recent_;
+    std::size_t recentFirst_ = 0;
+    std::size_t recentCount_ = 0;
     std::int64_t rendered_ = 0;                               // frames rendered on it
     std::int64_t delayFrames_;                                // the delay given to every message
     std::vector<std::pair<std::int64_t, std::uint32_t>> due_; // this period's messages by frame

@@ -98,8 +98,10 @@ std::uint32_t SynthesizerOutput::Send(std::uint32_t msg) {
             wake_.notify_all();
         }
     }
+    if (!scheduler_.Post(msg, sent)) {
+        return MidiResult::NoMemory;
+    }
     lastSend_ = sent;
-    scheduler_.Post(msg, sent);
     return MidiResult::NoError;
 }
 

@@ -31,8 +31,8 @@ public:
 
     // Queues msg to be played at the sample of the time of the call; takes the audio output
     // again first when it was given back. InvalidParam for a value that holds no complete
-    // message (see UnpackShortMessage) and NoDriver when the output cannot be had any more,
-    // with nothing played either way.
+    // message (see UnpackShortMessage), NoDriver when the output cannot be had any more and
+    // NoMemory when too many messages wait already, with nothing played in each case.
     std::uint32_t Send(std::uint32_t msg) override;
 
     // True while the audio output is held (the synthesizer renders into it).
