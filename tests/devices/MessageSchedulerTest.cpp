@@ -111,6 +111,22 @@ TEST(MessageScheduler, PlaysEachMessageAtTheSampleOfItsTimeOnePeriodLater) {
     }
 }
 
+TEST(MessageScheduler, RefusesMessagesBeyondWhatItCanHoldUntilSomeArePlayed) {
+    int played = 0;
+    MessageScheduler scheduler([&](std::uint32_t) { ++played; }, [](float*, float*, int) {}, 1000,
+                               10);
+    int queued = 0;
+    while (scheduler.Post(0x90, At(0)) && queued <= 1 << 20) {
+        ++queued;
+    }
+    EXPECT_EQ(queued, 1 << 14);
+    float left[10];
+    float right[10];
+    scheduler.Render(1, left, right, 10, At(50)); // late: plays them all at its first frame
+    EXPECT_EQ(played, queued);
+    EXPECT_TRUE(scheduler.Post(0x90, At(51)));
+}
+
 // The first frame of samples that is not silence.
 std::int64_t Onset(const std::vector<float>& samples) {
     const auto loud = std::find_if(samples.begin(), samples.end(),
