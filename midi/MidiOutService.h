@@ -30,7 +30,8 @@ public:
     // Opens device deviceId (0 is the first device) and stores its handle.
     virtual std::uint32_t Open(std::uint32_t deviceId, MidiOutHandle& handle) = 0;
     // Sends one short message: status in bits 0..7, first data byte in bits 8..15, second in
-    // bits 16..23. It has taken effect when the call returns; the caller does all the timing.
+    // bits 16..23. It is on its way when the call returns (a synthesizer sounds it a fixed
+    // delay later, at the sample of the call's time); the caller does all the timing.
     virtual std::uint32_t ShortMsg(MidiOutHandle handle, std::uint32_t msg) = 0;
     // Closes the device; the handle is not used again.
     virtual std::uint32_t Close(MidiOutHandle handle) = 0;

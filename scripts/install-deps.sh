@@ -9,8 +9,11 @@ packages=(
     cmake ninja-build g++ ccache pkg-config
     # user interface
     qt6-base-dev libgl-dev qt6-translations-l10n fontconfig fonts-dejavu-core
-    # sound: the built-in synthesizer, its General MIDI soundfont, system MIDI ports
-    libfluidsynth-dev timgm6mb-soundfont librtmidi-dev libasound2-dev libglib2.0-dev
+    # sound: the built-in synthesizer, its General MIDI soundfont, the sound server's client
+    # library, system MIDI ports
+    libfluidsynth-dev timgm6mb-soundfont libpulse-dev librtmidi-dev libasound2-dev libglib2.0-dev
+    # the JACK client library that desktops have (its messages are kept off the terminal)
+    libjack-jackd2-dev
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev
     # fuzzing (libFuzzer comes with clang's runtime)

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Measures the built-in synthesizer's real sound output through a sound server's null sink.
 
-    scripts/measure-sound.py [--build build] [--editor PATH] [--period F --periods N]
-                             [--busy N] idle|latency|dropouts|all
+    scripts/measure-sound.py [--build build] [--editor PATH] [--period F --periods N] [--driver D]
+                             [--busy N] idle|latency|rhythm|dropouts|release|timing|all
 
 It starts its own PulseAudio server with a null sink in a private runtime folder, records the
 sink's monitor, and prints:
@@ -10,8 +10,13 @@ sink's monitor, and prints:
             over 30 s, from 15 s after start-up;
   latency   time from a note-on leaving the port to its sound at the sink, for notes 1 s apart
             and for notes 12 s apart (after the output was given back for idleness);
+  rhythm    the errors of the intervals between the onsets of ten notes sent 480 ms apart,
+            from the recording alone: each interval as heard minus 480 ms;
   dropouts  gaps in the sound of a dense 10 s song (16 channels, a note every 30 ms) and the
-            server's underrun count for the stream, with two busy loops keeping both cores busy.
+            server's underrun count for the stream, with two busy loops keeping both cores busy;
+  release   time from Arrêt (a note off for every note of the channel) to the moment a held
+            organ note has become quieter than it ever was while held, in five runs.
+timing runs rhythm, dropouts and release; all runs everything.
 Needs the Debian packages pulseaudio, pulseaudio-utils, python3-numpy and xvfb, which neither
 the build nor the tests need (scripts/install-deps.sh --measure installs them). Everything it
 starts, it stops by process id.
@@ -116,6 +121,8 @@ def probe(args, *rest):
         cmd += ["--period", str(args.period)]
     if args.periods:
         cmd += ["--periods", str(args.periods)]
+    if args.driver:
+        cmd += ["--driver", args.driver]
     return cmd + [str(r) for r in rest]
 
 
@@ -174,17 +181,24 @@ def frame_at(origin, ns):
     return int((ns - origin(frame)) * RATE / 1e9)
 
 
-def onsets_ms(samples, origin, times_ns, threshold=0.01):
+def ms_after(origin, frame, ns):
+    """How long after monotonic time ns frame of the recording was played, in ms."""
+    return (origin(frame) + frame * 1e9 / RATE - ns) / 1e6
+
+
+def onset_frames(samples, origin, times_ns, threshold=0.01):
+    """The first loud frame of the recording after each time, or None."""
     result = []
     for on in times_ns:
         first = max(0, frame_at(origin, on) - RATE // 100)
-        loud = np.nonzero(np.abs(samples[first:first + RATE]) > threshold)[0]
-        if len(loud):
-            frame = first + loud[0]
-            result.append((origin(frame) + frame * 1e9 / RATE - on) / 1e6)
-        else:
-            result.append(None)
+        loud = np.nonzero(np.abs(samples[first:first + RATE // 4]) > threshold)[0]
+        result.append(first + int(loud[0]) if len(loud) else None)
     return result
+
+
+def onsets_ms(samples, origin, times_ns):
+    return [ms_after(origin, f, on) if f is not None else None
+            for f, on in zip(onset_frames(samples, origin, times_ns), times_ns)]
 
 
 def measure_latency(args, server):
@@ -200,6 +214,54 @@ def measure_latency(args, server):
         shown = ", ".join("%.1f" % v if v is not None else "none" for v in lat)
         calls = ", ".join("%.1f" % (int(f[2]) / 1000) for f in lines)
         print("latency, %s: %s ms (of which in the note-on call: %s ms)" % (label, shown, calls))
+
+
+def measure_rhythm(args, server, count=10, gap=480):
+    recorder = Recorder(server)
+    time.sleep(0.3)
+    out = subprocess.run(probe(args, "rhythm", count, gap), env=server.env, capture_output=True,
+                         text=True, check=True).stdout
+    samples, origin = recorder.stop()
+    sent = [int(line.split()[1]) for line in out.splitlines() if line.startswith("on ")]
+    frames = onset_frames(samples, origin, sent)
+    if None in frames:
+        print("rhythm: a note was not heard (onsets at frames %s)" % frames)
+        return
+    errors = np.diff(frames) * 1000.0 / RATE - gap
+    delays = [ms_after(origin, f, on) for f, on in zip(frames, sent)]
+    print("rhythm, %d notes %d ms apart: inter-onset errors %s ms (largest %.1f, standard "
+          "deviation %.1f); heard %.1f to %.1f ms after sent" %
+          (count, gap, ", ".join("%+.1f" % e for e in errors), np.max(np.abs(errors)),
+           np.std(errors), min(delays), max(delays)))
+
+
+def levels(samples, window):
+    """Root mean square of each window of samples ending at every frame (window - 1 on)."""
+    power = np.concatenate(([0.0], np.cumsum(samples.astype(np.float64) ** 2)))
+    return np.sqrt(np.maximum(power[window:] - power[:-window], 0.0) / window)
+
+
+def measure_release(args, server, runs=5):
+    window = RATE // 200  # 5 ms, two periods of the note and more
+    results = []
+    for _ in range(runs):
+        recorder = Recorder(server)
+        time.sleep(0.3)
+        out = subprocess.run(probe(args, "release", 1000), env=server.env, capture_output=True,
+                             text=True, check=True).stdout
+        samples, origin = recorder.stop()
+        off = int(next(line.split()[1] for line in out.splitlines() if line.startswith("off ")))
+        level = levels(samples, window)  # level[i]: the window ending at frame i + window - 1
+        sent = frame_at(origin, off)
+        held = level[sent - RATE * 3 // 10 - window:sent - window].min()
+        quieter = np.nonzero(level[sent - window:] < held)[0]
+        if len(quieter) == 0:
+            results.append(None)
+            continue
+        results.append(ms_after(origin, sent + int(quieter[0]), off))
+    shown = ", ".join("%.1f" % r if r is not None else "none" for r in results)
+    print("release after Arrêt, a held organ note in %d runs: quieter than while held %s ms "
+          "after the first note off" % (runs, shown))
 
 
 def gaps(samples, begin, end, run=16):
@@ -261,8 +323,10 @@ def main():
     parser.add_argument("--editor", help="the editor to measure idle (default: BUILD/kadrel)")
     parser.add_argument("--period", type=int)
     parser.add_argument("--periods", type=int)
+    parser.add_argument("--driver", help="the audio output to use (default: the probe's)")
     parser.add_argument("--busy", type=int, default=2, help="busy loops while the song plays")
-    parser.add_argument("what", choices=["idle", "latency", "dropouts", "all"])
+    parser.add_argument("what", choices=["idle", "latency", "rhythm", "dropouts", "release",
+                                         "timing", "all"])
     args = parser.parse_args()
     server = SoundServer()
     try:
@@ -270,8 +334,12 @@ def main():
             measure_idle(args, server)
         if args.what in ("latency", "all"):
             measure_latency(args, server)
-        if args.what in ("dropouts", "all"):
+        if args.what in ("rhythm", "timing", "all"):
+            measure_rhythm(args, server)
+        if args.what in ("dropouts", "timing", "all"):
             measure_dropouts(args, server)
+        if args.what in ("release", "timing", "all"):
+            measure_release(args, server)
     finally:
         server.stop()
 

@@ -1,11 +1,18 @@
 // Plays known notes through device 0, the built-in synthesizer, and prints when each message
 // left, on the monotonic clock, so that a recording of the sound output can be lined up with
-// them (scripts/measure-sound.sh does that with a sound server's null sink).
+// them (scripts/measure-sound.py does that with a sound server's null sink). Options:
+// [--period FRAMES] [--periods N] [--driver NAME], then one of
 //
-//   kadrel-sound-probe [--period FRAMES] [--periods N] latency COUNT GAP_MS
-//       COUNT piano notes (A4, 200 ms each), GAP_MS apart; prints "on <ns> <us>" for each:
-//       when the note-on was sent and how many microseconds the call took.
-//   kadrel-sound-probe [--period FRAMES] [--periods N] dense SECONDS
+//   latency COUNT GAP_MS
+//       COUNT piano notes (A4, 200 ms each), GAP_MS after one another; prints "on <ns> <us>"
+//       for each: when the note-on was sent and how many microseconds the call took.
+//   rhythm COUNT GAP_MS
+//       COUNT piano notes (A4, 200 ms each) that start GAP_MS apart, their deadlines fixed to
+//       the start as in the editor's play loop; prints "on <ns> <us>" for each.
+//   release HOLD_MS
+//       an organ note (A4) held HOLD_MS, then what Arrêt sends: a note off for every note of
+//       its channel; prints "off <ns>" when the first note off was sent.
+//   dense SECONDS
 //       the editor's dense benchmark song: a note on each of 16 channels at every 30 ms step;
 //       prints "start <ns>" and "end <ns>".
 
@@ -29,22 +36,48 @@ long long Ns(Clock::time_point t) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: kadrel-sound-probe [--period FRAMES] [--periods N] "
-                         "(latency COUNT GAP_MS | dense SECONDS)\n");
+    std::fprintf(stderr,
+                 "usage: kadrel-sound-probe [--period FRAMES] [--periods N] [--driver NAME] "
+                 "(latency COUNT GAP_MS | rhythm COUNT GAP_MS | release HOLD_MS | "
+                 "dense SECONDS)\n");
     return 2;
+}
+
+// Sends a note-on of A4 and prints when it left and how long the call took.
+void PrintedNoteOn(kadrel::TMidiOutput& port) {
+    const auto on = Clock::now();
+    port.NoteOn(0, 69, 127);
+    // The call itself takes long when it has to take the audio output again.
+    std::printf("on %lld %lld\n", Ns(on), (Ns(Clock::now()) - Ns(on)) / 1000);
+    std::fflush(stdout);
 }
 
 void Latency(kadrel::TMidiOutput& port, int count, int gapMs) {
     for (int i = 0; i < count; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(gapMs));
-        const auto on = Clock::now();
-        port.NoteOn(0, 69, 127);
-        // The call itself takes long when it has to take the audio output again.
-        std::printf("on %lld %lld\n", Ns(on), (Ns(Clock::now()) - Ns(on)) / 1000);
-        std::fflush(stdout);
+        PrintedNoteOn(port);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         port.NoteOff(0, 69);
     }
+}
+
+void Rhythm(kadrel::TMidiOutput& port, int count, int gapMs) {
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(gapMs * i));
+        PrintedNoteOn(port);
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(gapMs * i + 200));
+        port.NoteOff(0, 69);
+    }
+}
+
+void Release(kadrel::TMidiOutput& port, int holdMs) {
+    port.ChangePatch(0, 20); // a reed organ: a steady level while held, a quick release
+    port.NoteOn(0, 69, 127);
+    std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+    std::printf("off %lld\n", Ns(Clock::now()));
+    std::fflush(stdout);
+    port.AllNotesOff(0);
 }
 
 void Dense(kadrel::TMidiOutput& port, int seconds) {
@@ -77,6 +110,8 @@ int main(int argc, char** argv) {
             audio.PeriodFrames = std::atoi(argv[i + 1]);
         else if (std::strcmp(argv[i], "--periods") == 0)
             audio.Periods = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--driver") == 0)
+            audio.Drivers = {argv[i + 1]};
         else
             return Usage();
     }
@@ -86,10 +121,15 @@ int main(int argc, char** argv) {
     try {
         kadrel::SystemMidiOut service(audio);
         kadrel::TMidiOutput port(0, true, service);
-        // Let the output settle before the first note.
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        // Let the output settle before the first note, as it has in the editor, which opens it
+        // at start: a sound server may take a while to start a new stream going.
+        std::this_thread::sleep_for(std::chrono::milliseconds(3000));
         if (mode == "latency" && i + 2 < argc)
             Latency(port, std::atoi(argv[i + 1]), std::atoi(argv[i + 2]));
+        else if (mode == "rhythm" && i + 2 < argc)
+            Rhythm(port, std::atoi(argv[i + 1]), std::atoi(argv[i + 2]));
+        else if (mode == "release" && i + 1 < argc)
+            Release(port, std::atoi(argv[i + 1]));
         else if (mode == "dense" && i + 1 < argc)
             Dense(port, std::atoi(argv[i + 1]));
         else

@@ -8,7 +8,8 @@ namespace kadrel {
 class OutputDevice {
 public:
     virtual ~OutputDevice() = default;
-    // Sends one packed short message at once; returns a MidiResult code.
+    // Sends one packed short message; returns a MidiResult code. What sounds it (device 0's
+    // synthesizer) plays it a fixed delay after the call, at the sample of the call's time.
     virtual std::uint32_t Send(std::uint32_t msg) = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <fluidsynth.h>
 #include <glib.h>
+#include <jack/jack.h>
 
 #include <cstdarg>
 // <alsa/error.h> leaves its per-thread handler outside its extern "C" block.
@@ -24,6 +25,8 @@ void DropGlibMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
 void DropFluidSynthMessage(int, const char*, void*) {}
 
+void DropJackMessage(const char*) {}
+
 // A stream buffer that accepts everything and keeps nothing, so std::cerr stays good.
 class NullBuffer final : public std::streambuf {
 protected:
@@ -40,6 +43,11 @@ void QuietForGood() {
         for (int level = 0; level < LAST_LOG_LEVEL; ++level) {
             fluid_set_log_function(level, DropFluidSynthMessage, nullptr);
         }
+        // JACK's client library reports a missing server in several lines, and its own threads
+        // may report later on, while a stream plays: it has one handler of each kind for the
+        // whole process, so those are replaced for good too.
+        jack_set_error_function(DropJackMessage);
+        jack_set_info_function(DropJackMessage);
         // Probing JACK must not start a server: on a machine where no other output worked
         // that takes seconds and fails anyway. An explicit setting of the user's wins.
         setenv("JACK_NO_START_SERVER", "1", 0);

@@ -2,6 +2,7 @@
 
 #include "midi/MidiOutService.h"
 #include "midi/devices/QuietLibraries.h"
+#include "midi/devices/ShortMessageBytes.h"
 
 #include <fluidsynth.h>
 
@@ -9,15 +10,6 @@
 #include <utility>
 
 namespace kadrel {
-
-namespace {
-
-fluid_audio_driver_t* NewDriver(Synthesizer& synth) {
-    const QuietLibraries quiet;
-    return new_fluid_audio_driver(synth.Settings(), synth.Synth());
-}
-
-} // namespace
 
 std::uint32_t SynthesizerOutput::Open(std::unique_ptr<OutputDevice>& device,
                                       const AudioSettings& audio) {
@@ -28,23 +20,14 @@ std::uint32_t SynthesizerOutput::Open(std::unique_ptr<OutputDevice>& device,
     }
 
     std::unique_ptr<SynthesizerOutput> output(
-        new SynthesizerOutput(std::make_unique<Synthesizer>(), audio.IdleRelease));
-    fluid_settings_t* settings = output->synth_->Settings();
-    fluid_settings_setint(settings, "audio.period-size", audio.PeriodFrames);
-    fluid_settings_setint(settings, "audio.periods", audio.Periods);
-    fluid_settings_setstr(settings, "audio.jack.id", "Kadrel");
-    if (!audio.FileName.empty()) {
-        fluid_settings_setstr(settings, "audio.file.name", audio.FileName.c_str());
-        fluid_settings_setstr(settings, "audio.file.type", "raw");
-        fluid_settings_setstr(settings, "audio.file.format", "s16");
-    }
+        new SynthesizerOutput(std::make_unique<Synthesizer>(), audio));
 
     // The output is found before the soundfont is loaded, so a machine without sound gives up
-    // without reading the soundfont at all. The driver plays silence until the soundfont is in.
-    // The driver that works stays in the settings, to take the output again after an idle time.
+    // without reading the soundfont at all. The output plays silence until the soundfont is
+    // in. The output that works is the one taken again after an idle time.
     for (const std::string& name : audio.Drivers) {
-        fluid_settings_setstr(settings, "audio.driver", name.c_str());
-        output->driver_ = NewDriver(*output->synth_);
+        output->driverName_ = name;
+        output->driver_ = output->StartDriver();
         if (output->driver_ != nullptr) {
             break;
         }
@@ -64,9 +47,13 @@ std::uint32_t SynthesizerOutput::Open(std::unique_ptr<OutputDevice>& device,
     return MidiResult::NoDriver;
 }
 
-SynthesizerOutput::SynthesizerOutput(std::unique_ptr<Synthesizer> synth,
-                                     std::chrono::milliseconds idleRelease)
-    : synth_(std::move(synth)), idleRelease_(idleRelease) {}
+SynthesizerOutput::SynthesizerOutput(std::unique_ptr<Synthesizer> synth, const AudioSettings& audio)
+    : synth_(std::move(synth)), audio_(audio),
+      scheduler_([synth = synth_.get()](std::uint32_t msg) { synth->ShortMsg(msg); },
+                 [synth = synth_.get()](float* left, float* right, int frames) {
+                     synth->Render(left, right, frames);
+                 },
+                 Synthesizer::SampleRate, audio.PeriodFrames) {}
 
 SynthesizerOutput::~SynthesizerOutput() {
     {
@@ -77,22 +64,45 @@ SynthesizerOutput::~SynthesizerOutput() {
     if (watch_.joinable()) {
         watch_.join();
     }
-    if (driver_ != nullptr) {
-        delete_fluid_audio_driver(driver_);
-    }
+    driver_.reset();
+}
+
+std::unique_ptr<AudioDriver> SynthesizerOutput::StartDriver() {
+    const std::uint64_t stream = ++streams_;
+    const QuietLibraries quiet;
+    return OpenAudioDriver(driverName_, audio_, Synthesizer::SampleRate,
+                           [this, stream](float* left, float* right, int frames) {
+                               scheduler_.Render(stream, left, right, frames,
+                                                 std::chrono::steady_clock::now());
+                           });
 }
 
 std::uint32_t SynthesizerOutput::Send(std::uint32_t msg) {
-    const std::lock_guard lock(mutex_);
-    if (driver_ == nullptr) {
-        driver_ = NewDriver(*synth_);
-        if (driver_ == nullptr) {
-            return MidiResult::NoDriver;
-        }
-        wake_.notify_all();
+    const auto sent = std::chrono::steady_clock::now();
+    if (!UnpackShortMessage(msg)) {
+        return MidiResult::InvalidParam;
     }
-    lastSend_ = std::chrono::steady_clock::now();
-    return synth_->ShortMsg(msg);
+    std::unique_ptr<AudioDriver> started; // goes, if unused, after the lock is let go
+    std::unique_lock lock(mutex_);
+    if (driver_ == nullptr) {
+        // Taking the output again takes a while, and the output being given back may still
+        // be stopping: neither holds the lock, so neither waits for the other.
+        lock.unlock();
+        started = StartDriver();
+        lock.lock();
+        if (driver_ == nullptr) {
+            if (started == nullptr) {
+                return MidiResult::NoDriver;
+            }
+            driver_ = std::move(started);
+            wake_.notify_all();
+        }
+    }
+    if (!scheduler_.Post(msg, sent)) {
+        return MidiResult::NoMemory;
+    }
+    lastSend_ = sent;
+    return MidiResult::NoError;
 }
 
 bool SynthesizerOutput::AudioRunning() const {
@@ -103,14 +113,15 @@ bool SynthesizerOutput::AudioRunning() const {
 void SynthesizerOutput::WatchIdle() {
     // A note may ring on well after the last message (a held note, a long release): the output
     // is kept while any voice sounds, and looked at again a little later.
-    const auto recheck = std::min<std::chrono::milliseconds>(idleRelease_, std::chrono::seconds(1));
+    const auto recheck =
+        std::min<std::chrono::milliseconds>(audio_.IdleRelease, std::chrono::seconds(1));
     std::unique_lock lock(mutex_);
     while (!stopping_) {
         if (driver_ == nullptr) {
             wake_.wait(lock, [this] { return stopping_ || driver_ != nullptr; });
             continue;
         }
-        const auto due = lastSend_ + idleRelease_;
+        const auto due = lastSend_ + audio_.IdleRelease;
         if (std::chrono::steady_clock::now() < due) {
             wake_.wait_until(lock, due);
             continue;
@@ -119,9 +130,13 @@ void SynthesizerOutput::WatchIdle() {
             wake_.wait_for(lock, recheck);
             continue;
         }
-        // Deleting the driver stops its thread, which renders without this lock.
-        delete_fluid_audio_driver(driver_);
-        driver_ = nullptr;
+        // Stopping the output waits for its thread, which may be slow to end (a sound server
+        // that does not answer): that happens outside the lock, and a message sent meanwhile
+        // takes a new output at once.
+        std::unique_ptr<AudioDriver> idle = std::move(driver_);
+        lock.unlock();
+        idle.reset();
+        lock.lock();
     }
 }
 

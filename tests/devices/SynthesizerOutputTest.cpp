@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -79,6 +82,59 @@ TEST_F(SynthesizerOutputTest, GivesTheOutputBackWhenIdleAndTakesItAgainAtTheNext
     ASSERT_TRUE(BecomesRunning(false)) << "given back once the note has died away";
     // The file holds what was played since the output was taken again: the note.
     EXPECT_GT(test::Rms(Written(), 0, 200 * Synthesizer::SampleRate / 1000), 0.005);
+}
+
+// Giving the output back waits for the output's thread, which may be stuck in a write (a sound
+// server that stopped reading, here a pipe that nobody reads): neither a message nor a look at
+// the output may wait for that.
+TEST(SynthesizerOutput, NeitherAMessageNorALookWaitsForTheOutputGivenBack) {
+    ASSERT_FALSE(Synthesizer::SoundFontCandidates().empty()) << "install timgm6mb-soundfont";
+    const std::filesystem::path pipe =
+        std::filesystem::temp_directory_path() / ("kadrel-stuck-" + std::to_string(getpid()));
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // A reader that reads nothing lets the output open the pipe; the pipe fills within 25 ms.
+    const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ::fcntl(reader, F_SETPIPE_SZ, 4096);
+    AudioSettings audio{{"file"}, pipe.string()};
+    audio.IdleRelease = idle;
+    std::unique_ptr<OutputDevice> device;
+    ASSERT_EQ(SynthesizerOutput::Open(device, audio), MidiResult::NoError);
+    auto* output = static_cast<SynthesizerOutput*>(device.get());
+
+    // The timeouts are generous: only a wait for the stuck output runs into them.
+    auto givenBack = std::async(std::launch::async, [&] {
+        while (output->AudioRunning())
+            std::this_thread::sleep_for(10ms);
+    });
+    const bool lookedInTime = givenBack.wait_for(10s) == std::future_status::ready;
+    std::future<std::uint32_t> sent;
+    bool sentInTime = false;
+    if (lookedInTime) {
+        sent = std::async(std::launch::async, [&] { return output->Send(0x007F3C90); });
+        sentInTime = sent.wait_for(10s) == std::future_status::ready;
+    }
+
+    // Reading the pipe to its end lets every writer finish, whatever happened above.
+    std::thread drain([reader] {
+        ::fcntl(reader, F_SETFL, 0);
+        char buffer[4096];
+        while (::read(reader, buffer, sizeof buffer) > 0) {
+        }
+    });
+    givenBack.wait();
+    if (sent.valid())
+        sent.wait();
+    device.reset();
+    drain.join();
+    ::close(reader);
+    std::filesystem::remove(pipe);
+
+    EXPECT_TRUE(lookedInTime) << "AudioRunning waited for the output being given back";
+    EXPECT_TRUE(sentInTime) << "Send waited for the output being given back";
+    if (sent.valid()) {
+        EXPECT_EQ(sent.get(), MidiResult::NoError);
+    }
 }
 
 } // namespace
