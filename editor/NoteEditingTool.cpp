@@ -66,10 +66,10 @@ void NoteEditingTool::MouseDown(Qt::MouseButton button, std::int32_t x, std::int
         // lengthening that follows belongs to the same step.
         const Song& song = document_.Content();
         const std::int64_t start = GridTick(largePos, song.Division);
-        TMidiNote note{noteNum, static_cast<std::int32_t>(start),
-                       static_cast<std::int32_t>(GridTick(largePos + L - L / 4, song.Division) -
-                                                 start),
-                       static_cast<std::uint8_t>(K), static_cast<std::uint32_t>(selected)};
+        TMidiNote note{
+            noteNum, static_cast<std::int32_t>(start),
+            static_cast<std::int32_t>(GridTick(largePos + L - L / 4, song.Division) - start),
+            static_cast<std::uint8_t>(K), static_cast<std::uint32_t>(selected)};
         note.Velocity = NewNoteVelocity(song, static_cast<std::uint32_t>(selected), start);
         gestureNumber_ = document_.StartGesture();
         added_ = static_cast<std::uint32_t>(song.Notes.size());

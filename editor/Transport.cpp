@@ -78,6 +78,12 @@ Transport::Transport(SongDocument& document, PlaybackClock& clock, QWidget& wind
         }
     });
     connect(&document, &SongDocument::TrackRestored, this, &Transport::TrackRestored);
+    for (auto changed :
+         {&SongDocument::NotesInserted, &SongDocument::NotesRemoved, &SongDocument::NotesChanged})
+        connect(&document, changed, this, [this] { songChanged_ = true; });
+    connect(&document, &SongDocument::NotesAppended, this, [this] { songChanged_ = true; });
+    connect(&document, &SongDocument::TracksChanged, this, [this] { songChanged_ = true; });
+    connect(&document, &SongDocument::SongReplaced, this, [this] { songChanged_ = true; });
 }
 
 Transport::~Transport() = default;
@@ -267,18 +273,34 @@ void Transport::PlayLoop() {
         ~Forget() { sounding.clear(); }
     } forget{sounding_};
     sounding_.clear();
+    stopRequest_ = false;
+    pauseRequest_ = false;
+    if (document_.Content().KeepsFile)
+        ScheduleLoop();
+    else
+        StepLoop();
+    if (stopRequest_)
+        MoveCursor(0);
+    StopSoundingBeyondRows();
+    // A file's music may hold the sustain pedal down, which would keep its notes sounding
+    // through the note-offs that follow.
+    if (document_.Content().KeepsFile && midiOut_)
+        for (const SongTrack& track : document_.Content().Tracks)
+            if (track.Channel >= 0 && track.Channel <= 15)
+                midiOut_->ShortMessage(0xB0u | static_cast<std::uint32_t>(track.Channel) |
+                                       64u << 8);
+    for (const SongTrack& track : document_.Content().Tracks)
+        SendAllNotesOff(track.Channel);
+}
+
+void Transport::StepLoop() {
     const std::int32_t sw = ui_.Partition->SmallestWidth();
     playPos_ = ui_.Partition->CursorPos() / sw;
     std::uint32_t deadline = clock_.NowMs();
-    stopRequest_ = false;
-    pauseRequest_ = false;
-
     PlaybackStep step;
     while (!stopRequest_ && !pauseRequest_) {
         // The song is read afresh at every step: notes edited meanwhile play from now on.
         CollectPlaybackStep(document_.Content().Notes, std::int64_t{playPos_} - 1, step);
-        // What a step sends is copied first: sending runs no handler, but a note sent is kept
-        // by value.
         for (const TMidiNote* note : step.Offs) {
             SendNoteOff(note->Channel, note->NoteNum);
             std::erase_if(sounding_, [note](const SoundingNote& s) {
@@ -297,11 +319,79 @@ void Transport::PlayLoop() {
         MoveCursor(std::int64_t{playPos_} * sw);
         clock_.RunPendingUntil(deadline);
     }
-    if (stopRequest_)
-        MoveCursor(0);
-    StopSoundingBeyondRows();
-    for (const SongTrack& track : document_.Content().Tracks)
-        SendAllNotesOff(track.Channel);
+}
+
+void Transport::SendScheduled(const PlaybackSchedule::Event& event) {
+    if (event.IsSysEx()) {
+        // A sysex escape (F7) holds raw bytes, not a message of its own: only F0 messages go.
+        if (event.Status == 0xF0 && midiOut_)
+            midiOut_->SysEx(event.SysEx, event.SysExLength);
+        return;
+    }
+    if (midiOut_)
+        midiOut_->ShortMessage(event.ShortMessage());
+    if (event.Note == nullptr)
+        return;
+    const TMidiNote& note = *event.Note;
+    if (event.On) {
+        sounding_.push_back({note, note.Channel, note.NoteNum});
+    } else {
+        std::erase_if(sounding_, [&note](const SoundingNote& s) {
+            return s.Channel == note.Channel && s.NoteNum == note.NoteNum;
+        });
+    }
+}
+
+void Transport::ScheduleLoop() {
+    // Times are the song's own, in microseconds from its start (a stepped song's step q at
+    // (q + 1) * 30 ms, so that the step of the position before the cursor goes at once).
+    const TPartition& score = *ui_.Partition;
+    const std::int32_t sw = score.SmallestWidth();
+    const auto songStart = [](const PlaybackSchedule& schedule, std::int64_t from) {
+        return schedule.Tempo().Stepped() ? from * PlaybackStepMs * 1000
+                                          : schedule.Tempo().GridMicroseconds(from);
+    };
+    std::int64_t from = score.CursorPos() / sw;
+    auto schedule = std::make_unique<PlaybackSchedule>(document_.Content(), from);
+    std::int64_t base = songStart(*schedule, from); // the song's time at the schedule's 0
+    const std::int64_t originUs = base;             // the song's time when the loop started
+    const std::uint32_t originMs = clock_.NowMs();
+    std::size_t next = 0;
+    std::int64_t sentUpTo = std::numeric_limits<std::int64_t>::min();
+    std::int64_t cursor = from;
+    songChanged_ = false;
+    while (!stopRequest_ && !pauseRequest_) {
+        const std::int64_t now =
+            originUs + std::int64_t{static_cast<std::int32_t>(clock_.NowMs() - originMs)} * 1000;
+        if (std::exchange(songChanged_, false)) {
+            // The song changed: from the cursor on, without telling the channels their state
+            // again; what was sent stays sent.
+            from = cursor;
+            schedule = std::make_unique<PlaybackSchedule>(document_.Content(), from, false);
+            base = songStart(*schedule, from);
+            next = 0;
+        }
+        const auto& events = schedule->Events();
+        while (next < events.size() && events[next].TimeUs + base <= now) {
+            if (events[next].TimeUs + base > sentUpTo)
+                SendScheduled(events[next]);
+            ++next;
+        }
+        sentUpTo = now;
+        std::int64_t reached = cursor;
+        while (schedule->CursorTimeUs(reached + 1) + base <= now)
+            ++reached;
+        if (reached != cursor) {
+            cursor = reached;
+            MoveCursor(cursor * sw);
+        }
+        // Waits for the next event or the next grid position, whichever comes first.
+        std::int64_t wake = schedule->CursorTimeUs(cursor + 1) + base;
+        if (next < events.size())
+            wake = std::min(wake, events[next].TimeUs + base);
+        const std::int64_t waitMs = std::max<std::int64_t>((wake - originUs + 999) / 1000, 0);
+        clock_.RunPendingUntil(originMs + static_cast<std::uint32_t>(waitMs));
+    }
 }
 
 void Transport::StopSoundingBeyondRows() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/SongDocument.h"
+#include "song/PlaybackSchedule.h"
 
 #include <QEvent>
 #include <QObject>
@@ -97,6 +98,14 @@ signals:
 
 private:
     void PlayLoop();
+    // Kadrel's own songs: a step every 30 ms, reading the song afresh at each.
+    void StepLoop();
+    // Songs that keep a file: their schedule at their tempo, every event at its own time, the
+    // cursor passing each grid position as the music does. Edits made meanwhile play from the
+    // next moment on.
+    void ScheduleLoop();
+    // Sends one event of the schedule and keeps track of the notes it starts and ends.
+    void SendScheduled(const PlaybackSchedule::Event& event);
     void SeekLoop(std::int32_t step);
     void SetPlaying(bool playing);
     void MoveCursor(std::int64_t pixels);
@@ -146,6 +155,8 @@ private:
         std::uint8_t NoteNum;
     };
     std::vector<SoundingNote> sounding_;
+    // The song changed while the schedule loop played it: its schedule is made again.
+    bool songChanged_ = false;
     // A close asked for while a loop runs waits for the loop to end.
     bool closePending_ = false;
     bool closing_ = false;

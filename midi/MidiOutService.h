@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kadrel {
@@ -33,6 +34,15 @@ public:
     // bits 16..23. It is on its way when the call returns (a synthesizer sounds it a fixed
     // delay later, at the sample of the call's time); the caller does all the timing.
     virtual std::uint32_t ShortMsg(MidiOutHandle handle, std::uint32_t msg) = 0;
+    // Sends one system-exclusive message, whole: F0, its data, F7. A device that takes none
+    // passes it over.
+    virtual std::uint32_t LongMsg(MidiOutHandle handle, const std::uint8_t* data,
+                                  std::size_t size) {
+        (void)handle;
+        (void)data;
+        (void)size;
+        return MidiResult::NoError;
+    }
     // Closes the device; the handle is not used again.
     virtual std::uint32_t Close(MidiOutHandle handle) = 0;
 };

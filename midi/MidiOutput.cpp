@@ -1,5 +1,7 @@
 #include "midi/MidiOutput.h"
 
+#include <vector>
+
 #include "util/Error.h"
 
 #include <array>
@@ -89,6 +91,22 @@ void TMidiOutput::ShortMessage(std::uint32_t Msg) {
     const std::uint32_t result = service_.ShortMsg(handle_, Msg);
     if (result != MidiResult::NoError) {
         throw ServiceError("Couldn't send MIDI short message", result);
+    }
+}
+
+void TMidiOutput::SysEx(const std::uint8_t* data, std::size_t size) {
+    if (!opened_) {
+        throw Error("Couldn't send MIDI system exclusive message: output is closed.");
+    }
+    std::vector<std::uint8_t> message;
+    message.reserve(size + 2);
+    message.push_back(0xF0);
+    message.insert(message.end(), data, data + size);
+    if (message.back() != 0xF7)
+        message.push_back(0xF7);
+    const std::uint32_t result = service_.LongMsg(handle_, message.data(), message.size());
+    if (result != MidiResult::NoError) {
+        throw ServiceError("Couldn't send MIDI system exclusive message", result);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "midi/MidiOutService.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -38,6 +39,9 @@ public:
     // closed.") on a closed port, sending nothing, and Error("Couldn't send MIDI short message:
     // error <code> (<text>)") when the service refuses.
     void ShortMessage(std::uint32_t Msg);
+    // Sends a system-exclusive message as a file holds it after its F0: its data, usually ending
+    // with F7 (added when missing). Throws as ShortMessage does.
+    void SysEx(const std::uint8_t* data, std::size_t size);
 
     // Channel 0..15; note, velocity and program 0..127, sent as given without masking. A
     // channel above 15 throws Error("Invalid MIDI channel: <channel>") before anything else,

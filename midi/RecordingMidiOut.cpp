@@ -87,6 +87,16 @@ std::uint32_t RecordingMidiOut::ShortMsg(MidiOutHandle handle, std::uint32_t msg
     return result;
 }
 
+std::uint32_t RecordingMidiOut::LongMsg(MidiOutHandle handle, const std::uint8_t* data,
+                                        std::size_t size) {
+    if (!IsOpen(handle))
+        return MidiResult::InvalidHandle;
+    if (refuseSend_ != MidiResult::NoError)
+        return refuseSend_;
+    sysex_.push_back({clock_->NowMs(), std::vector<std::uint8_t>(data, data + size)});
+    return MidiResult::NoError;
+}
+
 std::uint32_t RecordingMidiOut::Close(MidiOutHandle handle) {
     RecordedCall call{.What = RecordedCall::Kind::Close, .Handle = handle};
     if (!IsOpen(handle)) {
@@ -111,6 +121,7 @@ std::vector<std::uint32_t> RecordingMidiOut::MessageValues() const {
 void RecordingMidiOut::Clear() {
     messages_.clear();
     calls_.clear();
+    sysex_.clear();
 }
 
 } // namespace kadrel

@@ -48,7 +48,17 @@ public:
 
     std::uint32_t Open(std::uint32_t deviceId, MidiOutHandle& handle) override;
     std::uint32_t ShortMsg(MidiOutHandle handle, std::uint32_t msg) override;
+    // Kept apart from the short messages and the calls: accepted ones only, with their times.
+    std::uint32_t LongMsg(MidiOutHandle handle, const std::uint8_t* data,
+                          std::size_t size) override;
     std::uint32_t Close(MidiOutHandle handle) override;
+
+    struct SysExMessage {
+        std::uint32_t TimeMs = 0;
+        std::vector<std::uint8_t> Bytes; // F0 ... F7
+        bool operator==(const SysExMessage&) const = default;
+    };
+    const std::vector<SysExMessage>& SysExMessages() const { return sysex_; }
 
     // Accepted short messages, oldest first.
     const std::vector<RecordedMessage>& Messages() const { return messages_; }
@@ -79,6 +89,7 @@ private:
     const Clock* clock_;
     std::vector<RecordedMessage> messages_;
     std::vector<RecordedCall> calls_;
+    std::vector<SysExMessage> sysex_;
     std::set<MidiOutHandle> open_;
     MidiOutHandle lastHandle_ = 0;
     std::uint32_t refuseOpen_ = 0;

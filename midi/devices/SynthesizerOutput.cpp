@@ -105,6 +105,17 @@ std::uint32_t SynthesizerOutput::Send(std::uint32_t msg) {
     return MidiResult::NoError;
 }
 
+std::uint32_t SynthesizerOutput::SendSysEx(const std::uint8_t* data, std::size_t size) {
+    if (size < 2 || data[0] != 0xF0 || data[size - 1] != 0xF7) {
+        return MidiResult::InvalidParam;
+    }
+    // The synthesizer takes the data between F0 and F7; what it does not know it passes over.
+    const int length = static_cast<int>(std::min<std::size_t>(size - 2, 1 << 20));
+    fluid_synth_sysex(synth_->Synth(), reinterpret_cast<const char*>(data + 1), length, nullptr,
+                      nullptr, nullptr, 0);
+    return MidiResult::NoError;
+}
+
 bool SynthesizerOutput::AudioRunning() const {
     const std::lock_guard lock(mutex_);
     return driver_ != nullptr;

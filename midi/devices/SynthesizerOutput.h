@@ -34,6 +34,8 @@ public:
     // message (see UnpackShortMessage), NoDriver when the output cannot be had any more and
     // NoMemory when too many messages wait already, with nothing played in each case.
     std::uint32_t Send(std::uint32_t msg) override;
+    // Given to the synthesizer at once (a sysex sets its state; it sounds nothing by itself).
+    std::uint32_t SendSysEx(const std::uint8_t* data, std::size_t size) override;
 
     // True while the audio output is held (the synthesizer renders into it).
     bool AudioRunning() const;

@@ -42,6 +42,12 @@ std::uint32_t SystemMidiOut::ShortMsg(MidiOutHandle handle, std::uint32_t msg) {
     return device != nullptr ? device->Send(msg) : MidiResult::InvalidHandle;
 }
 
+std::uint32_t SystemMidiOut::LongMsg(MidiOutHandle handle, const std::uint8_t* data,
+                                     std::size_t size) {
+    OutputDevice* device = Device(handle);
+    return device != nullptr ? device->SendSysEx(data, size) : MidiResult::InvalidHandle;
+}
+
 std::uint32_t SystemMidiOut::Close(MidiOutHandle handle) {
     return open_.erase(handle) != 0 ? MidiResult::NoError : MidiResult::InvalidHandle;
 }

@@ -31,6 +31,8 @@ public:
 
     std::uint32_t Open(std::uint32_t deviceId, MidiOutHandle& handle) override;
     std::uint32_t ShortMsg(MidiOutHandle handle, std::uint32_t msg) override;
+    std::uint32_t LongMsg(MidiOutHandle handle, const std::uint8_t* data,
+                          std::size_t size) override;
     std::uint32_t Close(MidiOutHandle handle) override;
 
 private:

@@ -88,4 +88,13 @@ std::uint32_t SystemMidiPort::Send(std::uint32_t msg) {
     return failed_ ? MidiResult::Unspecified : MidiResult::NoError;
 }
 
+std::uint32_t SystemMidiPort::SendSysEx(const std::uint8_t* data, std::size_t size) {
+    if (size < 2 || data[0] != 0xF0 || data[size - 1] != 0xF7) {
+        return MidiResult::InvalidParam;
+    }
+    failed_ = false;
+    out_->sendMessage(data, size);
+    return failed_ ? MidiResult::Unspecified : MidiResult::NoError;
+}
+
 } // namespace kadrel

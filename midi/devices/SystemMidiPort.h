@@ -26,6 +26,7 @@ public:
     ~SystemMidiPort() override;
 
     std::uint32_t Send(std::uint32_t msg) override;
+    std::uint32_t SendSysEx(const std::uint8_t* data, std::size_t size) override;
 
 private:
     explicit SystemMidiPort(std::unique_ptr<RtMidiOut> out);
