@@ -88,8 +88,8 @@ TEST_F(FileEditing, EditsAtTheFilesResolution) {
 // that gave it; each is one step, and undo gives the file back byte for byte.
 TEST_F(FileEditing, TrackCommandsChangeTheFile) {
     Open(Smf(1, 96,
-             {Cat({{0, 0xFF, 0x03, 4, 'B', 'a', 's', 's', 0, 0xC1, 33, 0, 0xB1, 7, 100, 0, 0x91,
-                    40, 80, 96, 0x81, 40, 0},
+             {Cat({{0,    0xFF, 0x03, 4, 'B',  'a', 's', 's', 0,    0xC1, 33, 0,
+                    0xB1, 7,    100,  0, 0x91, 40,  80,  96,  0x81, 40,   0},
                    EndOfTrack})}));
     const std::vector<std::uint8_t> original = SongFileBytes(SongView());
     dialogs.TrackInfoAnswers.push_back(FillTrack(3, 35, QStringLiteral("Contrebasse")));
@@ -103,8 +103,8 @@ TEST_F(FileEditing, TrackCommandsChangeTheFile) {
     for (const SmfEvent& e : file.Tracks[0].Events)
         events.push_back(std::to_string(e.Status) + ":" + std::to_string(e.Data1) + ":" +
                          std::to_string(e.Data2));
-    EXPECT_THAT(events, ElementsAre("255:3:0", "195:35:0", "179:7:100", "147:40:80",
-                                    "131:40:0", "255:47:0"));
+    EXPECT_THAT(events, ElementsAre("255:3:0", "195:35:0", "179:7:100", "147:40:80", "131:40:0",
+                                    "255:47:0"));
     const auto name = file.Payload(file.Tracks[0], file.Tracks[0].Events[0]);
     EXPECT_EQ(std::string(name.begin(), name.end()), "Contrebasse");
     EXPECT_EQ(SongView().Notes[0].Channel, 3);
