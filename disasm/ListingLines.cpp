@@ -10,6 +10,29 @@ namespace kadrel {
 
 namespace {
 
+// The explanations of a key signature's two bytes: the signed number of sharps ("7 flats",
+// "Key of C", "7 sharps", else "unknown") and the mode ("Major", "Minor", else "unknown").
+std::string_view KeyText(std::uint8_t sharps) {
+    switch (static_cast<std::int8_t>(sharps)) {
+    case -7:
+        return "7 flats";
+    case 0:
+        return "Key of C";
+    case 7:
+        return "7 sharps";
+    default:
+        return "unknown";
+    }
+}
+
+std::string_view ModeText(std::uint8_t mode) {
+    return mode == 0 ? "Major" : mode == 1 ? "Minor" : "unknown";
+}
+
+} // namespace
+
+namespace {
+
 // Raw bytes and characters are shown six to a line.
 constexpr std::size_t BytesPerLine = 6;
 

@@ -6,38 +6,6 @@
 
 namespace kadrel {
 
-std::string FormatLine(std::span<const std::uint8_t> bytes, std::string_view text) {
-    std::string group;
-    for (std::uint8_t b : bytes) {
-        group += listing_tables::HexDigits[b][0];
-        group += listing_tables::HexDigits[b][1];
-        group += ' ';
-    }
-    group = TrimSep(group);
-    if (group.size() < HexGroupWidth)
-        group.resize(HexGroupWidth, ' ');
-    group += text;
-    group += "\r\n";
-    return group;
-}
-
-std::string_view KeyText(std::uint8_t sharps) {
-    switch (static_cast<std::int8_t>(sharps)) {
-    case -7:
-        return "7 flats";
-    case 0:
-        return "Key of C";
-    case 7:
-        return "7 sharps";
-    default:
-        return "unknown";
-    }
-}
-
-std::string_view ModeText(std::uint8_t mode) {
-    return mode == 0 ? "Major" : mode == 1 ? "Minor" : "unknown";
-}
-
 ListingWriter::ListingWriter(ListingSink& sink, std::size_t blockSize)
     : sink_(sink), buffer_(new char[blockSize + Slack]), cur_(buffer_.get()),
       flushAt_(buffer_.get() + blockSize) {}

@@ -66,18 +66,8 @@ public:
 // Thrown by ListingWriter when its sink refuses a block.
 struct ListingWriteFailed {};
 
-// The explanations of a key signature's two bytes: the signed number of sharps ("7 flats",
-// "Key of C", "7 sharps", else "unknown") and the mode ("Major", "Minor", else "unknown").
-std::string_view KeyText(std::uint8_t sharps);
-std::string_view ModeText(std::uint8_t mode);
-
 // Width of the hex-group column: shorter groups are padded with blanks to it, longer ones are not.
 inline constexpr int HexGroupWidth = 18;
-
-// One listing line, formatted plainly: the bytes as upper-case hex pairs separated by blanks,
-// padded to the group column, then the explanation and CR LF. ListingWriter produces the same
-// text faster; this one builds the tables of lines that recur.
-std::string FormatLine(std::span<const std::uint8_t> bytes, std::string_view text);
 
 // Builds listing lines in a large buffer and hands it to the sink in big blocks. A listing is
 // about thirty times the size of its source, so per-line writes, flushes or allocations would

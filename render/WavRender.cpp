@@ -1,5 +1,6 @@
 #include "render/WavRender.h"
 
+#include "midi/FileBytes.h"
 #include "midi/devices/Synthesizer.h"
 #include "song/Instruments.h"
 #include "song/PlaybackSchedule.h"
@@ -39,25 +40,21 @@ constexpr std::int64_t ChunkFrames = 10 * RenderFramesPerStep;
 // Below half a step of 16 bits a sample is written as 0: the file holds silence.
 constexpr float SilenceLevel = 0.5f / 32768.0f;
 
-void PutLittleEndian(ByteStream& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out.WriteByte(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
 // The canonical 44-byte header of a PCM WAV file holding dataBytes of samples.
 void WriteHeader(ByteStream& out, std::uint32_t dataBytes) {
-    out.Write("RIFF", 4);
-    PutLittleEndian(out, 36 + dataBytes, 4);
-    out.Write("WAVEfmt ", 8);
-    PutLittleEndian(out, 16, 4); // size of the fmt chunk
-    PutLittleEndian(out, 1, 2);  // PCM
-    PutLittleEndian(out, Channels, 2);
-    PutLittleEndian(out, RenderSampleRate, 4);
-    PutLittleEndian(out, RenderSampleRate * BytesPerFrame, 4);
-    PutLittleEndian(out, BytesPerFrame, 2);
-    PutLittleEndian(out, 16, 2); // bits per sample
-    out.Write("data", 4);
-    PutLittleEndian(out, dataBytes, 4);
+    std::vector<std::uint8_t> header = {'R', 'I', 'F', 'F'};
+    AppendLittleEndian(header, 36 + dataBytes, 4);
+    header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    AppendLittleEndian(header, 16, 4); // size of the fmt chunk
+    AppendLittleEndian(header, 1, 2);  // PCM
+    AppendLittleEndian(header, Channels, 2);
+    AppendLittleEndian(header, RenderSampleRate, 4);
+    AppendLittleEndian(header, RenderSampleRate * BytesPerFrame, 4);
+    AppendLittleEndian(header, BytesPerFrame, 2);
+    AppendLittleEndian(header, 16, 2); // bits per sample
+    header.insert(header.end(), {'d', 'a', 't', 'a'});
+    AppendLittleEndian(header, dataBytes, 4);
+    out.Write(header.data(), header.size());
 }
 
 std::int16_t ToSample(float x) {
