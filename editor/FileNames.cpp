@@ -1,5 +1,7 @@
 #include "editor/FileNames.h"
 
+#include "util/Utf8.h"
+
 #include <cstdint>
 
 namespace kadrel {
@@ -8,43 +10,13 @@ namespace {
 
 constexpr char16_t EscapeBase = 0xDC00;
 
-// The length of the well-formed UTF-8 sequence at bytes[i], 0 when there is none there.
-std::size_t SequenceLength(const std::string& bytes, std::size_t i) {
-    const auto at = [&](std::size_t k) { return static_cast<std::uint8_t>(bytes[k]); };
-    const std::uint8_t lead = at(i);
-    if (lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    std::uint8_t low = 0x80;
-    std::uint8_t high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (bytes.size() - i < length || at(i + 1) < low || at(i + 1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if (at(i + k) < 0x80 || at(i + k) > 0xBF)
-            return 0;
-    return length;
-}
-
 } // namespace
 
 QString FileNameText(const std::string& bytes) {
     QString text;
     text.reserve(static_cast<qsizetype>(bytes.size()));
     for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = SequenceLength(bytes, i);
+        const std::size_t length = Utf8SequenceLength(std::string_view(bytes).substr(i));
         if (length == 0) {
             text += QChar(static_cast<char16_t>(EscapeBase + static_cast<std::uint8_t>(bytes[i])));
             ++i;

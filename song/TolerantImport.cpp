@@ -2,6 +2,7 @@
 
 #include "midi/ByteStream.h"
 #include "util/Error.h"
+#include "util/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -38,48 +39,8 @@ bool IsNoteOn(const SmfEvent& e) {
     return e.Kind() == 0x90 && e.Data2 > 0;
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
-bool IsValidUtf8(std::span<const std::uint8_t> s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const std::uint8_t b = s[i];
-        int more = 0;
-        std::uint32_t min = 0;
-        std::uint32_t cp = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            more = 1;
-            min = 0x80;
-            cp = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            more = 2;
-            min = 0x800;
-            cp = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            more = 3;
-            min = 0x10000;
-            cp = b & 0x07;
-        } else {
-            return false;
-        }
-        if (s.size() - i <= static_cast<std::size_t>(more))
-            return false;
-        for (int k = 1; k <= more; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return false;
-            cp = cp << 6 | (s[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += static_cast<std::size_t>(more) + 1;
-    }
-    return true;
-}
-
 std::string NameText(std::span<const std::uint8_t> bytes) {
-    if (IsValidUtf8(bytes))
+    if (IsValidUtf8(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
         return std::string(bytes.begin(), bytes.end());
     std::string text;
     text.reserve(bytes.size() * 2);
