@@ -1,10 +1,12 @@
 #include "BenchDialogs.h"
+#include "ImportFiles.h"
 #include "SongGenerator.h"
 #include "editor/MainWindow.h"
 #include "editor/PlaybackClock.h"
 #include "editor/TrackInfo.h"
 #include "editor/UserDialogs.h"
 #include "midi/RecordingMidiOut.h"
+#include "song/Resolution.h"
 #include "tests/editor/WindowAccess.h"
 
 #include <QCoreApplication>
@@ -114,6 +116,20 @@ const std::string& OneTrackSongFile(int notes) {
     return path;
 }
 
+// The generator's rich song at 480 ticks per quarter note, one track of `notes` notes, written
+// once per size.
+const std::string& OneTrackRichFile(int notes) {
+    static std::map<int, std::string> paths;
+    auto& path = paths[notes];
+    if (path.empty()) {
+        path = (std::filesystem::temp_directory_path() /
+                ("kadrel-bench-one-track-480-" + std::to_string(notes) + ".mid"))
+                   .string();
+        ByteStream(MakeRichSongBytes(1, notes)).SaveToFile(path);
+    }
+    return path;
+}
+
 std::size_t HeapInUse() {
     return mallinfo2().uordblks;
 }
@@ -123,16 +139,21 @@ double HeapPerNote() {
     return static_cast<double>(sizeof(TMidiNote));
 }
 
-// The window with a one-track song opened by Ouvrir, every note of it selected by Tout
-// sélectionner and one step made on them by the real handlers.
+// The window with a one-track song opened by Ouvrir (or a file at 480 ticks per quarter note
+// imported as it is), every note of it selected by Tout sélectionner and one step made on them
+// by the real handlers.
 class EditedWindow {
 public:
-    EditedWindow(int notes, const std::function<void(TMain&)>& step)
+    EditedWindow(int notes, const std::function<void(TMain&)>& step, bool imported = false)
         : window_(dialogs_, out_, clock_) {
         window_.resize(871, 444);
         window_.show();
-        dialogs_.FileToOpen = QString::fromStdString(OneTrackSongFile(notes));
-        window_.OuvrirClick();
+        dialogs_.FileToOpen =
+            QString::fromStdString(imported ? OneTrackRichFile(notes) : OneTrackSongFile(notes));
+        if (imported)
+            window_.ImporterClick();
+        else
+            window_.OuvrirClick();
         window_.ToutSelectionnerClick();
         step(window_);
     }
@@ -162,10 +183,11 @@ void DeleteAll(TMain& window) {
     window.FormKeyDown(TMain::KeyDelete);
 }
 
-// Drags the selection 16 positions later and a semitone up.
+// Drags the selection 16 grid positions later and a semitone up.
 void DragAll(TMain& window) {
     TPartitionNote* grabbed = WindowAccess::Ui(window).Partition->NoteList().front().get();
-    const std::int32_t pos = grabbed->Pos;
+    const std::int32_t pos =
+        static_cast<std::int32_t>(GridPosition(grabbed->Pos, Document(window).Content().Division));
     const auto num = static_cast<std::uint8_t>(grabbed->NoteNum);
     window.PartitionExtMouseDown(WindowAccess::Ui(window).Partition, Qt::LeftButton,
                                  {{}, Qt::LeftButton}, 400, 40, pos, pos, num, grabbed);
@@ -177,10 +199,11 @@ void DragAll(TMain& window) {
 
 // Undo (state.range(1) == 0) or redo of a step on every note of a one-track song of
 // state.range(0) notes: Delete of the selection, or its drag.
-void UndoRedo(benchmark::State& state, const std::function<void(TMain&)>& step, bool removes) {
+void UndoRedo(benchmark::State& state, const std::function<void(TMain&)>& step, bool removes,
+              bool imported = false) {
     const int notes = static_cast<int>(state.range(0));
     const bool undo = state.range(1) == 0;
-    EditedWindow edited(notes, step);
+    EditedWindow edited(notes, step, imported);
     TMain& window = edited.Window();
     if (Document(window).History().count() != 1)
         state.SkipWithError("the step was not one step of the history");
@@ -211,6 +234,48 @@ BENCHMARK(BM_EditorUndoRedoDeleteAll)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
+
+// The same on the file at 480 ticks per quarter note with velocities and controllers, imported
+// as it is.
+void BM_EditorUndoRedoDeleteAllImported(benchmark::State& state) {
+    UndoRedo(state, DeleteAll, true, true);
+}
+BENCHMARK(BM_EditorUndoRedoDeleteAllImported)
+    ->ArgNames({"notes", "redo"})
+    ->Args({1'000'000, 0})
+    ->Args({1'000'000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+// What the bench's 1,000,000-note file at 480 ticks per quarter note (16 tracks, velocities,
+// controllers) takes in the editor once imported, per note: the song, the score of its first
+// track and the views (heap_B_per_note); then with the history of a drag of the shown track's
+// notes (with_drag_B_per_note), a step that removes nothing.
+void BM_EditorMemoryPerNote(benchmark::State& state) {
+    for (auto _ : state) {
+        BenchDialogs dialogs;
+        dialogs.FileToOpen = QString::fromStdString(Files().paths[2]);
+        RecordingMidiOut out;
+        RealPlaybackClock clock;
+        TMain window(dialogs, out, clock);
+        window.resize(871, 444);
+        window.show();
+        malloc_trim(0);
+        const std::size_t before = HeapInUse();
+        window.ImporterClick();
+        const std::size_t imported = HeapInUse();
+        window.ToutSelectionnerClick();
+        DragAll(window);
+        const std::size_t dragged = HeapInUse();
+        const auto notes = static_cast<double>(Document(window).Content().Notes.size());
+        state.counters["notes"] = notes;
+        state.counters["heap_B_per_note"] = static_cast<double>(imported - before) / notes;
+        state.counters["with_drag_B_per_note"] = static_cast<double>(dragged - before) / notes;
+        Document(window).MarkSaved();
+    }
+}
+BENCHMARK(BM_EditorMemoryPerNote)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_EditorUndoRedoDragAll(benchmark::State& state) {
     UndoRedo(state, DragAll, false);

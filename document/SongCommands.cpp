@@ -126,36 +126,37 @@ void RemoveNotesCommand::undo() {
 ChangeNotesCommand::ChangeNotesCommand(SongDocument& document, NoteIndices indices, NoteList after,
                                        NoteEdit edit, int gesture)
     : SongCommand(document, NoteEditText(edit, indices.size()), gesture),
-      indices_(std::move(indices)), after_(std::move(after)) {
-    before_.reserve(indices_.size());
-    for (std::uint32_t i : indices_)
-        before_.push_back(Current().Notes.at(i));
-}
+      indices_(std::move(indices)), other_(std::move(after)) {}
 
-void ChangeNotesCommand::Assign(const NoteList& values) {
+void ChangeNotesCommand::Swap() {
     BeforeStep();
-    emit document_.NotesAboutToChange(indices_, values);
+    emit document_.NotesAboutToChange(indices_, other_);
     NoteList& notes = Edited().Notes;
     for (std::size_t k = 0; k < indices_.size(); ++k)
-        notes[indices_[k]] = values[k];
+        std::swap(notes[indices_[k]], other_[k]);
     emit document_.NotesChanged(indices_);
 }
 
 void ChangeNotesCommand::redo() {
-    Assign(after_);
+    Swap();
 }
 
 void ChangeNotesCommand::undo() {
-    Assign(before_);
+    Swap();
 }
 
 bool ChangeNotesCommand::mergeWith(const QUndoCommand* other) {
+    // The gesture moved the same notes on: this step keeps the values from before the gesture,
+    // and the song holds the newest ones.
     const auto* change = dynamic_cast<const ChangeNotesCommand*>(other);
     if (change == nullptr || change->indices_ != indices_)
         return false;
-    after_ = change->after_;
     // A drag that brought every note back changed nothing.
-    setObsolete(after_ == before_);
+    const NoteList& notes = Current().Notes;
+    bool same = true;
+    for (std::size_t k = 0; k < indices_.size() && same; ++k)
+        same = notes[indices_[k]] == other_[k];
+    setObsolete(same);
     return true;
 }
 

@@ -67,9 +67,10 @@ private:
     NoteList held_;       // while done
 };
 
-// Notes given new values (moved, raised, lowered, lengthened, other velocities). Holds the values
-// before and after, so that undo and redo are the same assignment. The moves of one drag merge
-// into one step; a drag that brings every note back is no step.
+// Notes given new values (moved, raised, lowered, lengthened, other velocities). It holds one
+// value per note, the one the song does not hold: doing and undoing swap them, so that a step on
+// a million notes keeps a million values, not two. The moves of one drag merge into one step; a
+// drag that brings every note back is no step.
 class ChangeNotesCommand final : public SongCommand {
 public:
     ChangeNotesCommand(SongDocument& document, NoteIndices indices, NoteList after, NoteEdit edit,
@@ -79,14 +80,12 @@ public:
     bool mergeWith(const QUndoCommand* other) override;
 
     const NoteIndices& Indices() const { return indices_; }
-    const NoteList& After() const { return after_; }
 
 private:
-    void Assign(const NoteList& values);
+    void Swap();
 
     NoteIndices indices_;
-    NoteList before_;
-    NoteList after_;
+    NoteList other_; // the values the song does not hold: after while undone, before while done
 };
 
 // A track step: the song's own track edit (which on an imported song also changes the file's
