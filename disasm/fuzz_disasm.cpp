@@ -3,6 +3,7 @@
 // and ends on a line that says why the walk stopped.
 
 #include "disasm/Disassembler.h"
+#include "disasm/ListingLines.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,16 +17,13 @@ constexpr std::string_view Heading = "Disassembling of fuzz.mid\r\nBy Kadrel\r\n
 
 constexpr std::string_view OffsetMark = "at offset #";
 
-// Lines that may end a listing; the signature line ends it when its denominator is too large.
+// Lines that may end a listing (the problems carry their offset); the signature line ends it
+// when its denominator is too large.
 constexpr std::string_view LastLines[] = {
-    "Unexpected end of file at offset #",
-    "Unexpected byte at offset #",
-    "Unexpected parameter size at offset #",
-    "Delta-Time is too long at offset #",
-    "Unknown meta-event at offset #",
-    "Unknown event at offset #",
-    "Unexpected byte after logical end at offset #",
-    "* End Of File *",
+    kadrel::listing_text::UnexpectedEnd,       kadrel::listing_text::UnexpectedByte,
+    kadrel::listing_text::ParameterSize,       kadrel::listing_text::DeltaTimeTooLong,
+    kadrel::listing_text::UnknownMetaEvent,    kadrel::listing_text::UnknownEvent,
+    kadrel::listing_text::ByteAfterLogicalEnd, kadrel::listing_text::EndOfFile,
 };
 
 void Require(bool condition) {
