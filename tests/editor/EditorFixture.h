@@ -6,8 +6,10 @@
 #include "editor/TrackInfo.h"
 #include "editor/UserDialogs.h"
 #include "midi/RecordingMidiOut.h"
+#include "midi/SmfReader.h"
 #include "partition/Partition.h"
 #include "song/NoteText.h"
+#include "song/TolerantImport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -281,6 +283,13 @@ protected:
     // channel of 16 or more, a channel that another track has), as files can bring them.
     void SetTrack(int index, const SongTrack& track) {
         Document().ChangeTrack(static_cast<std::size_t>(index), track);
+    }
+
+    // A file imported as it is, its first row shown.
+    void OpenImported(const std::vector<std::uint8_t>& file) {
+        Document().Replace(ImportSmf(ReadSmf(file)).Content, true);
+        SelectRow(0);
+        window->TrackListClick();
     }
 
     // The song as it is counts as saved.

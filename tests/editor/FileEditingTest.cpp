@@ -1,8 +1,6 @@
 #include "EditorFixture.h"
 #include "core/SmfBytes.h"
-#include "midi/SmfReader.h"
 #include "song/SongSave.h"
-#include "song/TolerantImport.h"
 
 #include <QAction>
 #include <QToolButton>
@@ -17,13 +15,6 @@ using ::testing::ElementsAre;
 // Songs imported as their files are, edited through the window.
 class FileEditing : public EditorTest {
 protected:
-    void Open(const Bytes& file) {
-        bytes_ = file;
-        Document().Replace(ImportSmf(ReadSmf(bytes_)).Content, true);
-        SelectRow(0);
-        window->TrackListClick();
-    }
-
     // The song's notes with their velocities: "60@520+240 v90".
     std::vector<std::string> Notes() const {
         std::vector<std::string> texts;
@@ -32,8 +23,6 @@ protected:
                             std::to_string(n.Len) + " v" + std::to_string(n.Velocity));
         return texts;
     }
-
-    Bytes bytes_;
 };
 
 // At D ticks per quarter note the score counts 16 grid positions to the quarter: a new note
@@ -65,8 +54,8 @@ TEST_F(FileEditing, EditsAtTheFilesResolution) {
         // One note a little after the second beat (a swung eighth at 480: tick 520).
         const auto tick = static_cast<std::uint32_t>(c.division * 13 / 12);
         const auto len = static_cast<std::uint32_t>(c.division / 2);
-        Open(Smf(1, static_cast<std::uint16_t>(c.division),
-                 {Cat({Vlq(tick), {0x90, 60, 90}, Vlq(len), {0x80, 60, 0}, EndOfTrack})}));
+        OpenImported(Smf(1, static_cast<std::uint16_t>(c.division),
+                         {Cat({Vlq(tick), {0x90, 60, 90}, Vlq(len), {0x80, 60, 0}, EndOfTrack})}));
         Click(XOf(45), YOf(64));
         EXPECT_EQ(Notes(), c.added);
         ui().ModeSelect->click();
@@ -87,10 +76,10 @@ TEST_F(FileEditing, EditsAtTheFilesResolution) {
 // channel moves the row's notes and that channel's events, the instrument is the program change
 // that gave it; each is one step, and undo gives the file back byte for byte.
 TEST_F(FileEditing, TrackCommandsChangeTheFile) {
-    Open(Smf(1, 96,
-             {Cat({{0,    0xFF, 0x03, 4, 'B',  'a', 's', 's', 0,    0xC1, 33, 0,
-                    0xB1, 7,    100,  0, 0x91, 40,  80,  96,  0x81, 40,   0},
-                   EndOfTrack})}));
+    OpenImported(Smf(1, 96,
+                     {Cat({{0,    0xFF, 0x03, 4, 'B',  'a', 's', 's', 0,    0xC1, 33, 0,
+                            0xB1, 7,    100,  0, 0x91, 40,  80,  96,  0x81, 40,   0},
+                           EndOfTrack})}));
     const std::vector<std::uint8_t> original = SongFileBytes(SongView());
     dialogs.TrackInfoAnswers.push_back(FillTrack(3, 35, QStringLiteral("Contrebasse")));
     window->ModTrackClick();

@@ -1,7 +1,5 @@
 #include "EditorFixture.h"
 #include "core/SmfBytes.h"
-#include "midi/SmfReader.h"
-#include "song/TolerantImport.h"
 
 #include <QAction>
 #include <QMenu>
@@ -157,7 +155,7 @@ TEST_F(ScoreInWindow, MeasuresFollowTheFilesTimeSignatures) {
                            {Cat({{0, 0xFF, 0x58, 4, 3, 2,    24, 8,  0x82, 0x20, 0xFF, 0x58, 4,
                                   7, 3,    24,   8, 0, 0x90, 60, 90, 96,   0x80, 60,   0},
                                  EndOfTrack})});
-    Document().Replace(ImportSmf(ReadSmf(file)).Content, true);
+    OpenImported(file);
     EXPECT_EQ(score().MeasureStart(1), 48);
     EXPECT_EQ(score().MeasureStart(2), 48 + 56);
     EXPECT_EQ(score().MeasureStart(3), 48 + 2 * 56);
