@@ -65,10 +65,10 @@ bool PulseAudioOutput::Connect(int periods) {
         return false;
     }
 
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<std::uint32_t>(sampleRate_);
-    spec.channels = 2;
+    pa_sample_spec samples{};
+    samples.format = PA_SAMPLE_FLOAT32NE;
+    samples.rate = static_cast<std::uint32_t>(sampleRate_);
+    samples.channels = 2;
     const auto periodBytes = static_cast<std::uint32_t>(periodFrames_ * 2 * sizeof(float));
     pa_buffer_attr buffer{};
     buffer.maxlength = static_cast<std::uint32_t>(-1);
@@ -78,7 +78,7 @@ bool PulseAudioOutput::Connect(int periods) {
     // the stream is full again when the next period is rendered.
     buffer.minreq = static_cast<std::uint32_t>(-1);
     buffer.fragsize = static_cast<std::uint32_t>(-1);
-    stream_ = pa_stream_new(context_, "Synthesizer", &spec, nullptr);
+    stream_ = pa_stream_new(context_, "Synthesizer", &samples, nullptr);
     return stream_ != nullptr &&
            pa_stream_connect_playback(stream_, nullptr, &buffer,
                                       static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
