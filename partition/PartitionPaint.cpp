@@ -89,6 +89,20 @@ std::int64_t StepForGap(const HorizontalScale& scale, std::int64_t len, std::int
     return n;
 }
 
+// Calls line(measure, x) for the measure lines in view from firstMeasure on, every `every`
+// measure (numbered from 0) and no other.
+template <typename Line>
+void ForEachMeasureLine(const MeasureMap& measures, const HorizontalScale& scale,
+                        std::int64_t firstMeasure, std::int64_t every, int width, Line line) {
+    for (std::int64_t m = firstMeasure;; ++m) {
+        const std::int64_t x = scale.XOfPos(measures.Start(m));
+        if (x > width)
+            break;
+        if (x >= 0 && m % every == 0)
+            line(m, x);
+    }
+}
+
 } // namespace
 
 void TPartition::Paint() {
@@ -158,15 +172,10 @@ void TPartition::RenderGrid() {
         }
     }
     const std::int64_t every = zoomedOut ? StepForGap(scale, measures_.Shortest(), MinLineGap) : 1;
-    for (std::int64_t m = firstMeasure;; ++m) {
-        const std::int64_t x = scale.XOfPos(measures_.Start(m));
-        if (x > w)
-            break;
-        if (x < 0 || m % every != 0)
-            continue;
+    ForEachMeasureLine(measures_, scale, firstMeasure, every, w, [&](std::int64_t, std::int64_t x) {
         canvas.Fill(x, 0, 1, h, GreyRgb);
         canvas.Fill(x, staffTop, 1, staffBottom - staffTop, BlackRgb);
-    }
+    });
 }
 
 // Each measure line shown bears its measure's number two pixels to its right, on white so that
@@ -202,19 +211,15 @@ void TPartition::RenderMeasureNumbers() {
     };
     std::vector<Label> labels;
     int lastRight = INT_MIN / 2;
-    for (std::int64_t m = firstMeasure;; ++m) {
-        const std::int64_t x = scale.XOfPos(measures_.Start(m));
-        if (x > w)
-            break;
-        if (x < 0 || m % every != 0)
-            continue;
-        const int left = static_cast<int>(x) + 2;
-        if (left < lastRight + NumberGap)
-            continue;
-        QString text = QString::number(m);
-        lastRight = left + metrics.horizontalAdvance(text);
-        labels.push_back({left, std::move(text)});
-    }
+    ForEachMeasureLine(measures_, scale, firstMeasure, every, w,
+                       [&](std::int64_t m, std::int64_t x) {
+                           const int left = static_cast<int>(x) + 2;
+                           if (left < lastRight + NumberGap)
+                               return;
+                           QString text = QString::number(m);
+                           lastRight = left + metrics.horizontalAdvance(text);
+                           labels.push_back({left, std::move(text)});
+                       });
     if (measures_.Start(firstMeasure) < firstPos_) {
         QString text = QString::number(firstMeasure);
         const int right = 2 + metrics.horizontalAdvance(text);
